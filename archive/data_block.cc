@@ -1,0 +1,98 @@
+#include "archive/data_block.h"
+
+#include <cstring>
+
+#include <boost/algorithm/string/classification.hpp>
+#include <boost/algorithm/string/split.hpp>
+
+#include "archive/data_block_layout.h"
+#include "archive/little_endian.h"
+
+namespace {
+
+std::string fieldText(const unsigned char* bytes, const layout::Field& field) {
+  return std::string(reinterpret_cast<const char*>(bytes) + field.offset, field.width);
+}
+
+int32_t fieldInt32(const unsigned char* bytes, const layout::Field& field) {
+  return static_cast<int32_t>(loadLE32(bytes + field.offset));
+}
+
+}  // namespace
+
+bool parseDataBlock(DataBlock* block, const unsigned char* bytes, size_t size, std::string* err) {
+  *block = DataBlock();
+  if (size != static_cast<size_t>(layout::kBlockSize)) {
+    *err = "the data block is " + std::to_string(size) + " bytes, not " +
+           std::to_string(layout::kBlockSize);
+    return false;
+  }
+
+  const char* tagField = reinterpret_cast<const char*>(bytes) + layout::kVersionTagField.offset;
+  const void* tagEnd = memchr(tagField, '\0', layout::kVersionTagField.width);
+  if (!tagEnd) {
+    *err = "the version tag field holds no NUL byte";
+    return false;
+  }
+
+  // Resolve every span before anything is stored, so a malformed block leaves the record initial.
+  std::string texts[layout::kTextSlotCount];
+  size_t endMark = layout::kTextAreaEnd;
+  for (int slot = 0; slot < layout::kTextSlotCount; ++slot) {
+    int32_t offset = fieldInt32(bytes, layout::kTextOffsetFields[slot]);
+    if (offset == 0) continue;
+    std::string name(layout::kTextSlotNames[slot]);
+    if (offset < 0 || static_cast<size_t>(offset) < layout::kTextAreaBegin) {
+      *err = "the " + name + " offset " + std::to_string(offset) + " lies outside the text area";
+      return false;
+    }
+    if (static_cast<size_t>(offset) > endMark) {
+      *err = "the " + name + " offset " + std::to_string(offset) + " lies above the end of its span (" +
+             std::to_string(endMark) + ")";
+      return false;
+    }
+    texts[slot].assign(reinterpret_cast<const char*>(bytes) + offset, endMark - offset);
+    endMark = offset;
+  }
+
+  block->blockSize = fieldInt32(bytes, layout::kBlockSizeField);
+  block->embeddedArchiveParam =
+      static_cast<int64_t>(loadLE64(bytes + layout::kEmbeddedArchiveParamField.offset));
+  block->versionTag.assign(tagField, static_cast<const char*>(tagEnd) - tagField);
+  if (block->versionTag != layout::kVersionTag) {
+    *err = "the version tag is \"" + block->versionTag + "\", not \"" +
+           std::string(layout::kVersionTag) + "\"";
+    return false;
+  }
+
+  block->majorVersion = fieldText(bytes, layout::kMajorVersionField);
+  block->minorVersion = fieldText(bytes, layout::kMinorVersionField);
+  block->updaterVersion = fieldText(bytes, layout::kUpdaterVersionField);
+  block->uuid = fieldText(bytes, layout::kUuidField);
+  block->mainIntParam = fieldInt32(bytes, layout::kMainIntParamField);
+  block->startMessage = std::move(texts[layout::kStartMessage]);
+  block->completeMessage = std::move(texts[layout::kCompleteMessage]);
+  block->componentParam = std::move(texts[layout::kComponentParam]);
+  block->mainParam = std::move(texts[layout::kMainParam]);
+  const std::string& list = texts[layout::kList];
+  if (!list.empty()) {
+    boost::algorithm::split(block->listItems, list,
+                            boost::algorithm::is_any_of(std::string(1, layout::kListSeparator)));
+  }
+  block->valid = true;
+  return true;
+}
+
+void writeDataBlockListing(const DataBlock& block, std::ostream& out) {
+  out << "QPA_DataBlock:" << '\n' << std::flush;
+  out << "Data block size = " << block.blockSize << " bytes" << '\n' << std::flush;
+  out << "version str=" << block.versionTag << '\n' << std::flush;
+  out << "ZTV Major Version:" << block.majorVersion << '\n' << std::flush;
+  out << "ZTV Minor Version:" << block.minorVersion << '\n' << std::flush;
+  out << "ZTV Updater Version:" << block.updaterVersion << '\n' << std::flush;
+  out << "UUID:" << block.uuid << '\n' << std::flush;
+  out << "Start message:" << block.startMessage << '\n' << std::flush;
+  out << "Complete message:" << block.completeMessage << '\n' << std::flush;
+}
+
+std::string cString(const std::string& text) { return std::string(text.c_str()); }

@@ -1,0 +1,43 @@
+// The record read from an archive's data block, and the parser that fills it from the block's
+// bytes held in memory.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+// Texts are byte strings with a length: they keep every byte of their field or span, NUL bytes
+// included. Users read them up to the first NUL (see cString).
+struct DataBlock {
+  bool valid = false;
+  int32_t blockSize = 0;
+  int64_t embeddedArchiveParam = 0;
+  std::string versionTag;
+  std::string majorVersion;
+  std::string minorVersion;
+  std::string updaterVersion;
+  std::string uuid;
+  std::string startMessage;
+  std::string completeMessage;
+  int32_t mainIntParam = 0;
+  std::string componentParam;
+  std::string mainParam;
+  std::vector<std::string> listItems;
+};
+
+// Fills |block| from the |size| bytes of a data block. Returns true when the block is accepted.
+// A block with another version tag is refused: blockSize, embeddedArchiveParam and versionTag
+// are set and everything else stays initial. A block that is malformed (not 8192 bytes, a tag
+// field without a NUL, an offset slot outside the text area or above the text before it) leaves
+// the record wholly initial, so that nobody can mistake it for an archive. |err| says why a
+// block was not accepted. Never reads outside |bytes|.
+bool parseDataBlock(DataBlock* block, const unsigned char* bytes, size_t size, std::string* err);
+
+// The verbose listing of an accepted block: nine lines, every stored byte of each value written
+// as it is, each line flushed.
+void writeDataBlockListing(const DataBlock& block, std::ostream& out);
+
+// A text up to its first NUL byte.
+std::string cString(const std::string& text);

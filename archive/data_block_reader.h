@@ -1,0 +1,18 @@
+// Reading an archive's data block from the end of a file: a sidecar archive, or an executable
+// with the archive appended.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "archive/data_block.h"
+
+// Reads the signed 32-bit trailer held in the last four bytes of the file at |path|.
+bool readTrailer(const std::string& path, int32_t* trailer, std::string* err);
+
+// Puts |block| into its initial state, then fills it from the data block at the end of the file
+// at |path|. Returns true when the block is accepted; otherwise the record is initial or refused
+// and |err| says why. A file that cannot be read, is not a regular file, is shorter than a block,
+// or whose trailer is not 8192 leaves the record initial. In verbose mode (QPAX_VERBOSE present)
+// an accepted block is listed on standard output.
+bool readDataBlock(const std::string& path, DataBlock* block, std::string* err);

@@ -1,0 +1,3 @@
+#include "archive/data_block.h"
+
+#include <gtest/gtest.h>

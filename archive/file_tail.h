@@ -1,0 +1,15 @@
+// Reading the last bytes of a file: the one place where the archive code touches the file system.
+// The file is taken as it comes, so every size is checked before it is used.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Reads the last |count| bytes of the regular file at |path| (links followed) into |bytes|.
+// Fails, saying why in |err|, when the file cannot be opened, is not a regular file (so a FIFO
+// or a device never blocks the caller), is shorter than |count|, or gives a short read.
+bool readFileTail(const std::string& path, size_t count, std::string* bytes, std::string* err);
+
+// The size of the regular file at |path|, or false with the reason in |err|.
+bool regularFileSize(const std::string& path, uint64_t* size, std::string* err);
