@@ -1,9 +1,8 @@
 #include "archive/data_block.h"
 
-#include <cstring>
-
 #include <boost/algorithm/string/classification.hpp>
 #include <boost/algorithm/string/split.hpp>
+#include <cstring>
 
 #include "archive/data_block_layout.h"
 #include "archive/little_endian.h"
@@ -47,8 +46,8 @@ bool parseDataBlock(DataBlock* block, const unsigned char* bytes, size_t size, s
       return false;
     }
     if (static_cast<size_t>(offset) > endMark) {
-      *err = "the " + name + " offset " + std::to_string(offset) + " lies above the end of its span (" +
-             std::to_string(endMark) + ")";
+      *err = "the " + name + " offset " + std::to_string(offset) +
+             " lies above the end of its span (" + std::to_string(endMark) + ")";
       return false;
     }
     texts[slot].assign(reinterpret_cast<const char*>(bytes) + offset, endMark - offset);

@@ -29,7 +29,14 @@ inline constexpr Field kUpdaterVersionField{184, 4};
 
 // The texts that the five offset slots point to, in the order in which their spans are resolved:
 // the first present one runs up to kTextAreaEnd, each later one up to the previous present one.
-enum TextSlot { kStartMessage, kCompleteMessage, kComponentParam, kList, kMainParam, kTextSlotCount };
+enum TextSlot {
+  kStartMessage,
+  kCompleteMessage,
+  kComponentParam,
+  kList,
+  kMainParam,
+  kTextSlotCount
+};
 inline constexpr Field kTextOffsetFields[kTextSlotCount] = {
     {224, 4}, {228, 4}, {232, 4}, {236, 4}, {240, 4}};
 inline constexpr std::string_view kTextSlotNames[kTextSlotCount] = {

@@ -1,3 +1,248 @@
 #include "archive/data_block.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+
+#include "archive/data_block_layout.h"
+#include "archive/data_block_writer.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+std::string build(const DataBlockFields& fields) {
+  std::string block, err;
+  EXPECT_TRUE(buildDataBlock(fields, &block, &err)) << err;
+  return block;
+}
+
+bool parse(const std::string& bytes, DataBlock* block, std::string* err) {
+  return parseDataBlock(block, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                        err);
+}
+
+void expectInitial(const DataBlock& b) {
+  EXPECT_FALSE(b.valid);
+  EXPECT_EQ(0, b.blockSize);
+  EXPECT_EQ(0, b.embeddedArchiveParam);
+  EXPECT_EQ(0, b.mainIntParam);
+  for (const std::string* text :
+       {&b.versionTag, &b.majorVersion, &b.minorVersion, &b.updaterVersion, &b.uuid,
+        &b.startMessage, &b.completeMessage, &b.componentParam, &b.mainParam}) {
+    EXPECT_EQ("", *text);
+  }
+  EXPECT_TRUE(b.listItems.empty());
+}
+
+TEST(ParseDataBlock, AcceptsAWellFormedBlockFieldByField) {
+  DataBlockFields f;
+  f.blockSize = 1234;  // printed, never compared with the trailer
+  f.updaterVersion = "0";
+  f.uuid = "123e4567-e89b";
+  f.mainIntParam = -7;
+  f.embeddedArchiveParam = 0x123456789abLL;
+  f.startMessage = "Hello\0x"s;
+  f.completeMessage = "Bye";
+  f.componentParam = "comp";
+  f.list = "a,,b\0"s;
+  f.mainParam = "";
+  DataBlock b;
+  std::string err;
+  ASSERT_TRUE(parse(build(f), &b, &err)) << err;
+  EXPECT_TRUE(b.valid);
+  EXPECT_EQ(1234, b.blockSize);
+  EXPECT_EQ("V1DRN4000HBS1000ZTV1000", b.versionTag);
+  EXPECT_EQ("7\0\0\0"s, b.majorVersion);
+  EXPECT_EQ("14\0\0"s, b.minorVersion);
+  EXPECT_EQ("0\0\0\0"s, b.updaterVersion);
+  EXPECT_EQ(128u, b.uuid.size());
+  EXPECT_EQ("123e4567-e89b", cString(b.uuid));
+  EXPECT_EQ(-7, b.mainIntParam);
+  EXPECT_EQ(0x123456789abLL, b.embeddedArchiveParam);
+  EXPECT_EQ("Hello\0x"s, b.startMessage);
+  EXPECT_EQ("Bye", b.completeMessage);
+  EXPECT_EQ("comp", b.componentParam);
+  EXPECT_EQ("", b.mainParam);
+  EXPECT_EQ((std::vector<std::string>{"a", "", "b\0"s}), b.listItems);
+}
+
+TEST(ParseDataBlock, SpansRunToTheNextPresentText) {
+  // Complete message lower in the text area than the start message, with NUL padding between.
+  std::string bytes = build({});
+  setBlockInt32(&bytes, layout::kTextOffsetFields[layout::kStartMessage], 8000);
+  setBlockInt32(&bytes, layout::kTextOffsetFields[layout::kCompleteMessage], 7000);
+  bytes.replace(8000, 5, "start");
+  bytes.replace(7000, 4, "done");
+  DataBlock b;
+  std::string err;
+  ASSERT_TRUE(parse(bytes, &b, &err)) << err;
+  EXPECT_EQ("start" + std::string(183, '\0'), b.startMessage);
+  EXPECT_EQ("done" + std::string(996, '\0'), b.completeMessage);
+
+  // Only the complete message: it runs up to the trailer.
+  bytes = build({});
+  setBlockInt32(&bytes, layout::kTextOffsetFields[layout::kCompleteMessage], 8180);
+  ASSERT_TRUE(parse(bytes, &b, &err)) << err;
+  EXPECT_EQ(8u, b.completeMessage.size());
+  EXPECT_EQ("", b.startMessage);
+}
+
+TEST(ParseDataBlock, SplitsTheListAtEveryComma) {
+  struct Case {
+    std::optional<std::string> span;
+    std::vector<std::string> items;
+  } cases[] = {
+      {std::nullopt, {}},
+      {"", {}},
+      {",", {"", ""}},
+      {"a", {"a"}},
+      {"a,,b\0"s, {"a", "", "b\0"s}},
+      {"x,y,", {"x", "y", ""}},
+  };
+  for (const Case& c : cases) {
+    DataBlockFields f;
+    f.list = c.span;
+    DataBlock b;
+    std::string err;
+    ASSERT_TRUE(parse(build(f), &b, &err)) << err;
+    EXPECT_EQ(c.items, b.listItems);
+  }
+}
+
+TEST(ParseDataBlock, RefusesAnotherTagKeepingOnlyTheHeaderNumbersAndTag) {
+  for (std::string tag : {"V1DRN4000HBS1000ZTV1000X", "V1DRN4000HBS1000ZTV100", "", "other"}) {
+    SCOPED_TRACE(tag);
+    DataBlockFields f;
+    f.versionTag = tag;
+    f.blockSize = 8192;
+    f.embeddedArchiveParam = 99;
+    f.startMessage = "hi";
+    DataBlock b;
+    std::string err;
+    EXPECT_FALSE(parse(build(f), &b, &err));
+    EXPECT_EQ("the version tag is \"" + tag + "\", not \"V1DRN4000HBS1000ZTV1000\"", err);
+    EXPECT_FALSE(b.valid);
+    EXPECT_EQ(tag, b.versionTag);
+    EXPECT_EQ(8192, b.blockSize);
+    EXPECT_EQ(99, b.embeddedArchiveParam);
+    EXPECT_EQ("", b.majorVersion);
+    EXPECT_EQ("", b.startMessage);
+  }
+}
+
+TEST(ParseDataBlock, LeavesAMalformedBlockWhollyInitial) {
+  using Poke = std::function<void(std::string*)>;
+  auto slot = [](layout::TextSlot s, int32_t v) {
+    return Poke([=](std::string* b) { setBlockInt32(b, layout::kTextOffsetFields[s], v); });
+  };
+  auto both = [](Poke a, Poke b) { return Poke([=](std::string* x) { a(x), b(x); }); };
+  struct Case {
+    const char* name;
+    Poke poke;
+    std::string err;
+  } cases[] = {
+      {"tag field without NUL", [](std::string* b) { b->replace(4, 32, std::string(32, 'V')); },
+       "the version tag field holds no NUL byte"},
+      {"negative offset", slot(layout::kStartMessage, -1),
+       "the startMessage offset -1 lies outside the text area"},
+      {"offset in the header", slot(layout::kMainParam, 1023),
+       "the mainParam offset 1023 lies outside the text area"},
+      {"offset past the text area", slot(layout::kList, 8189),
+       "the list offset 8189 lies above the end of its span (8188)"},
+      {"offset far out", slot(layout::kComponentParam, 2147483647),
+       "the componentParam offset 2147483647 lies above the end of its span (8188)"},
+      {"offsets out of order",
+       both(slot(layout::kStartMessage, 5000), slot(layout::kCompleteMessage, 6000)),
+       "the completeMessage offset 6000 lies above the end of its span (5000)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string bytes = build({});
+    c.poke(&bytes);
+    DataBlock b;
+    b.valid = true;  // the parser must reset what it is given
+    std::string err;
+    EXPECT_FALSE(parse(bytes, &b, &err));
+    EXPECT_EQ(c.err, err);
+    expectInitial(b);
+  }
+}
+
+TEST(ParseDataBlock, AcceptsTheEdgesOfTheTextArea) {
+  std::string bytes = build({});
+  setBlockInt32(&bytes, layout::kTextOffsetFields[layout::kStartMessage], 8188);  // empty text
+  setBlockInt32(&bytes, layout::kTextOffsetFields[layout::kCompleteMessage], 8188);
+  setBlockInt32(&bytes, layout::kTextOffsetFields[layout::kMainParam], 1024);
+  DataBlock b;
+  std::string err;
+  ASSERT_TRUE(parse(bytes, &b, &err)) << err;
+  EXPECT_EQ("", b.startMessage);
+  EXPECT_EQ("", b.completeMessage);
+  EXPECT_EQ(8188u - 1024u, b.mainParam.size());
+}
+
+TEST(ParseDataBlock, RefusesABlockOfAnotherSize) {
+  std::string bytes = build({});
+  for (size_t size : {0ul, 1024ul, 8191ul}) {
+    DataBlock b;
+    std::string err;
+    EXPECT_FALSE(parse(bytes.substr(0, size), &b, &err));
+    EXPECT_EQ("the data block is " + std::to_string(size) + " bytes, not 8192", err);
+    expectInitial(b);
+  }
+}
+
+TEST(WriteDataBlockListing, WritesNineLinesWithEveryStoredByte) {
+  DataBlockFields f;
+  f.uuid = "u";
+  f.startMessage = "Hi";
+  DataBlock b;
+  std::string err;
+  ASSERT_TRUE(parse(build(f), &b, &err));
+  std::ostringstream out;
+  writeDataBlockListing(b, out);
+  EXPECT_EQ(
+      "QPA_DataBlock:\n"
+      "Data block size = 8192 bytes\n"
+      "version str=V1DRN4000HBS1000ZTV1000\n"
+      "ZTV Major Version:7\0\0\0\n"
+      "ZTV Minor Version:14\0\0\n"
+      "ZTV Updater Version:1\0\0\0\n"
+      "UUID:u"s +
+          std::string(127, '\0') +
+          "\n"
+          "Start message:Hi\n"
+          "Complete message:\n"s,
+      out.str());
+}
+
+TEST(BuildDataBlock, RefusesValuesThatDoNotFit) {
+  struct Case {
+    std::function<void(DataBlockFields*)> set;
+    std::string err;
+  } cases[] = {
+      {[](DataBlockFields* f) { f->majorVersion = "12345"; },
+       "the major version is 5 bytes, its field holds 4"},
+      {[](DataBlockFields* f) { f->versionTag = std::string(33, 'x'); },
+       "the version tag is 33 bytes, its field holds 32"},
+      {[](DataBlockFields* f) { f->uuid = std::string(129, 'x'); },
+       "the uuid is 129 bytes, its field holds 128"},
+      {[](DataBlockFields* f) {
+         f->startMessage = std::string(7000, 'x');
+         f->mainParam = std::string(165, 'y');
+       },
+       "the texts are too long: they must fit in 7164 bytes"},
+  };
+  for (const Case& c : cases) {
+    DataBlockFields f;
+    c.set(&f);
+    std::string block = "untouched", err;
+    EXPECT_FALSE(buildDataBlock(f, &block, &err));
+    EXPECT_EQ(c.err, err);
+    EXPECT_EQ("untouched", block);
+  }
+}
+
+}  // namespace

@@ -28,12 +28,9 @@ bool zekInitializeComponentInstanceEmbedded_proxy(zekComponentInstance* instance
                                                   zekTextHandler outputHandler, zekStream stream,
                                                   int64_t embeddedArchiveParam);
 void zekDestroyStream_proxy(zekStream stream);
-bool zekInitializeComponentInstanceNonEmbeddedStandalone_proxy(zekComponentInstance* instance,
-                                                              const char* applicationDirectory,
-                                                              const char* componentParam,
-                                                              int reserved,
-                                                              zekTextHandler errorHandler,
-                                                              zekTextHandler outputHandler);
+bool zekInitializeComponentInstanceNonEmbeddedStandalone_proxy(
+    zekComponentInstance* instance, const char* applicationDirectory, const char* componentParam,
+    int reserved, zekTextHandler errorHandler, zekTextHandler outputHandler);
 
 intptr_t zekGetID_proxy(zekComponentInstance instance);
 int zekSetCmdLineUserData_proxy(intptr_t id, int argc, char** argv);

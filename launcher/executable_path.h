@@ -1,0 +1,21 @@
+// Finding the absolute path of the launcher's own executable.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Writes into |buffer| (|capacity| bytes, cleared first) the absolute path of the file that
+// contains |address|, as the dynamic linker names it (resolved when the name is relative). The
+// name must be the file that is mapped at the address: for the main program the linker reports
+// argv[0], which can name some other file. A name that does not fit is a failure, never cut.
+bool findExecutablePath(const void* address, char* buffer, size_t capacity);
+
+// The executable's absolute path: findExecutablePath for |address|, else the target of
+// /proc/self/exe when it reads as an absolute path that fits its buffer.
+bool locateOwnExecutable(const void* address, std::string* path);
+
+// Parses /proc/self/maps text and finds the mapping that contains |address|: its device number
+// (major, minor) and inode. False when no mapping contains it or the line cannot be parsed.
+bool findMappedFile(const std::string& maps, uintptr_t address, unsigned* devMajor,
+                    unsigned* devMinor, unsigned long* inode);

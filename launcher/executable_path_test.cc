@@ -1,0 +1,60 @@
+#include "launcher/executable_path.h"
+
+#include <gtest/gtest.h>
+#include <limits.h>
+#include <stdlib.h>
+
+namespace {
+
+std::string selfExe() {
+  char buf[PATH_MAX];
+  return realpath("/proc/self/exe", buf);
+}
+
+TEST(FindMappedFile, PicksTheMappingThatHoldsTheAddress) {
+  const std::string maps =
+      "00400000-00452000 r-xp 00000000 08:02 173521      /usr/bin/tool\n"
+      "00652000-00653000 rw-p 00052000 fe:01 99          /usr/bin/other with space\n"
+      "7ffd00000000-7ffd00021000 rw-p 00000000 00:00 0   [stack]\n"
+      "garbage line\n";
+  unsigned maj = 0, min = 0;
+  unsigned long ino = 0;
+  ASSERT_TRUE(findMappedFile(maps, 0x00400000, &maj, &min, &ino));
+  EXPECT_EQ(8u, maj);
+  EXPECT_EQ(2u, min);
+  EXPECT_EQ(173521ul, ino);
+  ASSERT_TRUE(findMappedFile(maps, 0x00652fff, &maj, &min, &ino));
+  EXPECT_EQ(0xfeu, maj);
+  EXPECT_EQ(1u, min);
+  EXPECT_EQ(99ul, ino);
+  EXPECT_FALSE(findMappedFile(maps, 0x00452000, &maj, &min, &ino));      // end is exclusive
+  EXPECT_FALSE(findMappedFile(maps, 0x7ffd00000010, &maj, &min, &ino));  // no file behind it
+  EXPECT_FALSE(findMappedFile("", 0x00400000, &maj, &min, &ino));
+}
+
+TEST(FindExecutablePath, NamesTheFileThatHoldsTheCode) {
+  char buffer[8193];
+  ASSERT_TRUE(findExecutablePath(reinterpret_cast<const void*>(&selfExe), buffer, sizeof buffer));
+  EXPECT_EQ(selfExe(), std::string(buffer));
+
+  std::string located;
+  ASSERT_TRUE(locateOwnExecutable(reinterpret_cast<const void*>(&selfExe), &located));
+  EXPECT_EQ(selfExe(), located);
+}
+
+TEST(FindExecutablePath, ANameThatDoesNotFitFailsAndLeavesTheBufferEmpty) {
+  std::string exe = selfExe();
+  std::string buffer(exe.size(), 'x');  // one byte short of the terminating NUL
+  EXPECT_FALSE(
+      findExecutablePath(reinterpret_cast<const void*>(&selfExe), buffer.data(), buffer.size()));
+  EXPECT_EQ(std::string(exe.size(), '\0'), buffer);
+}
+
+TEST(FindExecutablePath, AnAddressOutsideAnyObjectFails) {
+  char buffer[64];
+  int onStack = 0;
+  EXPECT_FALSE(findExecutablePath(&onStack, buffer, sizeof buffer));
+  EXPECT_EQ('\0', buffer[0]);
+}
+
+}  // namespace
