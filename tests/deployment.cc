@@ -1,0 +1,93 @@
+#include "tests/deployment.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+std::string builtLauncherPath() { return KORVEL_LAUNCHER_PATH; }
+std::string builtStandinPath() { return KORVEL_STANDIN_PATH; }
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  if (!out.flush()) throw std::runtime_error("cannot write " + path);
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+Deployment::Deployment(const std::string& name) {
+  char tmpl[] = "/tmp/korvel-e2e-XXXXXX";
+  if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
+  root_ = tmpl;
+  appDir_ = root_ + "/app";
+  executable_ = appDir_ + "/" + name;
+  fs::create_directories(appDir_ + "/runtime/tzora64");
+  fs::copy_file(builtLauncherPath(), executable_);
+  fs::copy_file(builtStandinPath(), appDir_ + "/libqxzekztvrt.so");
+  writeFile(appDir_ + "/runtime/tzora64/libqxzekztvrt.so.7.14.1", "");
+  // The tests may drop to an unprivileged user, who must still reach the deployment.
+  chmod(root_.c_str(), 0755);
+}
+
+Deployment::~Deployment() {
+  std::error_code ignored;
+  fs::remove_all(root_, ignored);
+}
+
+void Deployment::writeArchive(const std::string& path, const std::string& payload,
+                              const DataBlockFields& fields) {
+  std::string block, err;
+  if (!buildDataBlock(fields, &block, &err)) throw std::runtime_error(err);
+  writeFile(path, payload + block);
+}
+
+void Deployment::embed(const std::string& payload, DataBlockFields fields) {
+  fields.embeddedArchiveParam = static_cast<int64_t>(fs::file_size(executable_));
+  std::string block, err;
+  if (!buildDataBlock(fields, &block, &err)) throw std::runtime_error(err);
+  appendToExecutable(payload + block);
+}
+
+void Deployment::appendToExecutable(const std::string& bytes) {
+  std::ofstream out(executable_, std::ios::binary | std::ios::app);
+  out << bytes;
+}
+
+void Deployment::removeRuntimeLibrary() {
+  fs::remove(appDir_ + "/runtime/tzora64/libqxzekztvrt.so.7.14.1");
+}
+
+std::vector<std::string> Deployment::baseEnvironment() const {
+  return {"PATH=/usr/bin:/bin", "STANDIN_TRACE=" + tracePath()};
+}
+
+LauncherRun Deployment::run(const std::vector<std::string>& args,
+                            const std::vector<std::string>& env) const {
+  ProcessSpec spec;
+  spec.program = executable_;
+  spec.argv = {executable_};
+  spec.argv.insert(spec.argv.end(), args.begin(), args.end());
+  spec.env = baseEnvironment();
+  spec.env.insert(spec.env.end(), env.begin(), env.end());
+  return runWith(spec);
+}
+
+LauncherRun Deployment::runWith(const ProcessSpec& spec) const {
+  fs::remove(tracePath());
+  ProcessResult result;
+  std::string err;
+  if (!runProcess(spec, &result, &err)) throw std::runtime_error(err);
+  return {result.status, result.out, result.err, readFile(tracePath()), result.timedOut};
+}

@@ -1,0 +1,67 @@
+// A temporary deployment of the launcher for end-to-end tests: a copy of the launcher with the
+// stand-in proxy library beside it and the version-specific runtime library in runtime/tzora64,
+// the archive beside it or appended, run as a process with an environment the test sets whole.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "archive/data_block_writer.h"
+#include "tests/process_runner.h"
+
+// Where the build put the real binaries.
+std::string builtLauncherPath();
+std::string builtStandinPath();
+
+struct LauncherRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+  std::string trace;  // the stand-in's call trace, one line per call
+  bool timedOut = false;
+};
+
+class Deployment {
+ public:
+  // Lays out root/app/NAME (the launcher), root/app/libqxzekztvrt.so and
+  // root/app/runtime/tzora64/libqxzekztvrt.so.7.14.1.
+  explicit Deployment(const std::string& name = "app");
+  ~Deployment();
+  Deployment(const Deployment&) = delete;
+  Deployment& operator=(const Deployment&) = delete;
+
+  const std::string& root() const { return root_; }
+  const std::string& appDir() const { return appDir_; }
+  const std::string& executable() const { return executable_; }
+  std::string sidecarPath() const { return executable_ + ".qpa"; }
+  std::string tracePath() const { return root_ + "/trace"; }
+
+  // Writes an archive (payload, then the block built from |fields|) at |path|.
+  static void writeArchive(const std::string& path, const std::string& payload,
+                           const DataBlockFields& fields = {});
+  void writeSidecar(const std::string& payload, const DataBlockFields& fields = {}) {
+    writeArchive(sidecarPath(), payload, fields);
+  }
+  // Appends payload and block to the launcher copy, the block's embeddedArchiveParam pointing at
+  // the payload, as the qpa tool does.
+  void embed(const std::string& payload, DataBlockFields fields = {});
+  void appendToExecutable(const std::string& bytes);
+  void removeRuntimeLibrary();
+
+  // The environment every run starts from: PATH and the stand-in's trace file, nothing else.
+  std::vector<std::string> baseEnvironment() const;
+
+  // Runs the executable with argv[0] = its absolute path, then |args|; |env| is added to the base
+  // environment.
+  LauncherRun run(const std::vector<std::string>& args = {},
+                  const std::vector<std::string>& env = {}) const;
+  // Runs |spec| as it is (the test chooses program, argv, environment and directory) and
+  // collects the trace.
+  LauncherRun runWith(const ProcessSpec& spec) const;
+
+ private:
+  std::string root_, appDir_, executable_;
+};
+
+void writeFile(const std::string& path, const std::string& bytes);
+std::string readFile(const std::string& path);

@@ -1,0 +1,91 @@
+#include "tests/process_runner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+std::vector<char*> pointers(const std::vector<std::string>& texts) {
+  std::vector<char*> out;
+  for (const std::string& t : texts) out.push_back(const_cast<char*>(t.c_str()));
+  out.push_back(nullptr);
+  return out;
+}
+
+double now() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+}  // namespace
+
+bool runProcess(const ProcessSpec& spec, ProcessResult* result, std::string* err) {
+  *result = ProcessResult();
+  int outPipe[2], errPipe[2];
+  if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
+    *err = std::string("pipe: ") + strerror(errno);
+    return false;
+  }
+  std::vector<char*> argv = pointers(spec.argv);
+  std::vector<char*> env = pointers(spec.env);
+  pid_t pid = fork();
+  if (pid < 0) {
+    *err = std::string("fork: ") + strerror(errno);
+    return false;
+  }
+  if (pid == 0) {
+    dup2(outPipe[1], 1);
+    dup2(errPipe[1], 2);
+    int devNull = open("/dev/null", O_RDONLY);
+    dup2(devNull, 0);
+    if (!spec.chroot.empty() && (chroot(spec.chroot.c_str()) != 0 || chdir("/") != 0)) _exit(126);
+    if (!spec.cwd.empty() && chdir(spec.cwd.c_str()) != 0) _exit(126);
+    if (spec.uid >= 0 && (setgid(spec.uid) != 0 || setuid(spec.uid) != 0)) _exit(126);
+    execve(spec.program.c_str(), argv.data(), env.data());
+    _exit(127);
+  }
+  close(outPipe[1]);
+  close(errPipe[1]);
+
+  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+  std::string* sinks[2] = {&result->out, &result->err};
+  int open = 2;
+  double deadline = now() + spec.timeoutSeconds;
+  while (open > 0) {
+    int wait = static_cast<int>((deadline - now()) * 1000);
+    if (wait <= 0) {
+      result->timedOut = true;
+      kill(pid, SIGKILL);
+      break;
+    }
+    if (poll(fds, 2, wait) < 0 && errno != EINTR) break;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      char chunk[65536];
+      ssize_t n = read(fds[i].fd, chunk, sizeof chunk);
+      if (n > 0) {
+        sinks[i]->append(chunk, static_cast<size_t>(n));
+      } else if (n == 0 || errno != EINTR) {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+  for (pollfd& f : fds) {
+    if (f.fd >= 0) close(f.fd);
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  result->status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return true;
+}
