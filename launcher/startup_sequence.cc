@@ -15,6 +15,7 @@
 #include "runtime/run_callback.h"
 #include "runtime/runtime_error.h"
 #include "runtime/zek_proxy.h"
+#include "runtime_search/runtime_search.h"
 
 namespace {
 
@@ -72,6 +73,7 @@ int runStartupSequence(int argc, char** argv) {
     reportError("Your application is not a valid Korvel compiled application.");
     return -1;
   }
+  if (!locateRuntime(state.applicationDirectory, *state.dataBlock)) return -1;
 
   if (state.dataBlock->startMessage.c_str()[0] != '\0')
     showStartMessage(state.dataBlock->startMessage);

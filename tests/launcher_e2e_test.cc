@@ -41,6 +41,12 @@ DataBlockFields messages(std::optional<std::string> start, std::optional<std::st
   return f;
 }
 
+// The verbose trace of a search that finds the library in the platform directory.
+const char kSearchFound[] =
+    "build library name=libqxzekztvrt.so.7.14.1\n"
+    "1. search $DIR/runtime/tzora64/libqxzekztvrt.so.7.14.1\n"
+    "Find libqxzekztvrt.so.7.14.1 in $DIR/runtime/tzora64\n";
+
 const char kPayload[] = "out Hello\\n\nerr oops\nexit 3\n";
 
 const char kSidecarTrace[] =
@@ -89,7 +95,7 @@ TEST(LauncherRun, VerboseSidecarListsEveryStepInOrder) {
                      "Status:QPA is embedded=false\n"
                      "Status:QPA file name=$EXE.qpa\n",
                      d) +
-                  listing("Hi", "Bye") +
+                  listing("Hi", "Bye") + expand(kSearchFound, d) +
                   "Initializing Korvel Compiler Runtime version 7.14.1\nStarting Up:Hi\n"
                   "Status:zekInitializeApplication completed\nBye\n",
               r.out);
@@ -105,7 +111,8 @@ TEST(LauncherRun, EmbeddedArchiveIsReadThroughTheStreamAndListedTwice) {
   EXPECT_EQ(7, r.status);
   EXPECT_EQ(expand("Status:Executable file full name=$EXE\n", d) + listing("", "Bye") +
                 "Status:QPA is embedded=true\n" + expand("Status:QPA file name=$EXE\n", d) +
-                listing("", "Bye") + "Status:zekInitializeApplication completed\nBye\nembedded\n",
+                listing("", "Bye") + expand(kSearchFound, d) +
+                "Status:zekInitializeApplication completed\nBye\nembedded\n",
             r.out);
   EXPECT_EQ("", r.err);
   std::string n = std::to_string(launcherSize);

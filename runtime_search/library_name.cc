@@ -1,0 +1,23 @@
+#include "runtime_search/library_name.h"
+
+#include <cstring>
+#include <iostream>
+
+#include "launcher/launcher_state.h"
+
+std::string buildLibraryName(const char* major, const char* minor, const char* updater) {
+  updateVerboseFromEnvironment();
+  std::string name = "libqxzekztvrt";
+  name += ".so";
+  name += '.';
+  name += major;
+  name += '.';
+  name += minor;
+  // Only the exact text "0" is left out: "00" and the empty text are appended.
+  if (strcmp(updater, "0") != 0) {
+    name += '.';
+    name += updater;
+  }
+  if (launcherState().verbose) std::cout << "build library name=" << name << '\n' << std::flush;
+  return name;
+}

@@ -1,0 +1,230 @@
+#include "runtime_search/runtime_search.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "launcher/launcher_state.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kName[] = "libqxzekztvrt.so.7.14.1";
+
+// Restores one environment variable to what it was when the guard was made.
+class ScopedEnvironmentVariable {
+ public:
+  explicit ScopedEnvironmentVariable(const char* name) : name_(name) {
+    if (const char* value = getenv(name)) saved_ = value;
+  }
+  ~ScopedEnvironmentVariable() {
+    if (saved_) {
+      setenv(name_, saved_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+  void set(const std::string& value) { setenv(name_, value.c_str(), 1); }
+  void unset() { unsetenv(name_); }
+
+ private:
+  const char* name_;
+  std::optional<std::string> saved_;
+};
+
+// Collects what is written to std::cout and std::cerr while it lives.
+class CapturedStreams {
+ public:
+  CapturedStreams()
+      : savedOut_(std::cout.rdbuf(out_.rdbuf())), savedErr_(std::cerr.rdbuf(err_.rdbuf())) {}
+  ~CapturedStreams() {
+    std::cout.rdbuf(savedOut_);
+    std::cerr.rdbuf(savedErr_);
+  }
+  std::string out() const { return out_.str(); }
+  std::string err() const { return err_.str(); }
+
+ private:
+  std::ostringstream out_;
+  std::ostringstream err_;
+  std::streambuf* savedOut_;
+  std::streambuf* savedErr_;
+};
+
+DataBlock blockWithUpdater(const char* updater) {
+  // The fixed fields hold 4 bytes each, padded with NULs.
+  DataBlock block;
+  block.majorVersion = std::string("7\0\0\0", 4);
+  block.minorVersion = std::string("14\0\0", 4);
+  block.updaterVersion = std::string(updater) + std::string(4 - strlen(updater), '\0');
+  return block;
+}
+
+std::string missingMessage(const std::string& name) {
+  return "Error:Could not find version 7.14.1 of the ZTV.\n"
+         "Attempting to load " +
+         name +
+         ".\n"
+         "Please install the correct version of the ZTV.\n"
+         "Contact your vendor if you do not have an installer for the ZTV.\n";
+}
+
+class RuntimeSearchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedVerbose_ = launcherState().verbose;
+    launcherState().verbose = false;
+    verboseVariable_.unset();
+    libraryPath_.unset();
+    std::string pattern = (fs::temp_directory_path() / "runtime_search_test.XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    app_ = root_ + "/app";
+    platform_ = app_ + "/runtime/tzora64";
+    fs::create_directories(app_);
+  }
+
+  void TearDown() override {
+    fs::remove_all(root_);
+    launcherState().verbose = savedVerbose_;
+  }
+
+  static void makeFile(const std::string& path) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path).put('x');
+  }
+
+  ScopedEnvironmentVariable verboseVariable_{"QPAX_VERBOSE"};
+  ScopedEnvironmentVariable libraryPath_{"LD_LIBRARY_PATH"};
+  std::string root_;
+  std::string app_;
+  std::string platform_;
+
+ private:
+  bool savedVerbose_ = false;
+};
+
+TEST_F(RuntimeSearchTest, TracesASearchThatMissesTheFirstLibraryPathEntryAndHitsTheSecond) {
+  fs::create_directories(root_ + "/usr/lib");
+  makeFile(root_ + "/opt/rt/" + kName);
+  const std::string libraryPath = root_ + "/usr/lib:" + root_ + "/opt/rt";
+  libraryPath_.set(libraryPath);
+  verboseVariable_.set("");
+
+  CapturedStreams streams;
+  EXPECT_TRUE(locateRuntime(app_, blockWithUpdater("1")));
+  EXPECT_EQ(streams.out(), std::string("build library name=") + kName + "\n" + "1. search " + app_ +
+                               "/runtime/tzora64/" + kName + "\n" + "2. search " + libraryPath +
+                               "\n" + "Found " + kName + " in " + root_ + "/opt/rt\n");
+  EXPECT_EQ(streams.err(), "");
+  EXPECT_EQ(getenv("LD_LIBRARY_PATH"), libraryPath);
+}
+
+TEST_F(RuntimeSearchTest, SucceedsSilentlyWhenNotVerbose) {
+  makeFile(platform_ + "/" + kName);
+  libraryPath_.set(root_);
+
+  CapturedStreams streams;
+  EXPECT_TRUE(locateRuntime(app_, blockWithUpdater("1")));
+  EXPECT_EQ(streams.out(), "");
+  EXPECT_EQ(streams.err(), "");
+}
+
+TEST_F(RuntimeSearchTest, ReportsTheServedVersionAndTheMissingFileName) {
+  // Files of other updaters do not count: only the exact name is tested.
+  makeFile(platform_ + "/libqxzekztvrt.so.7.14.1");
+  makeFile(platform_ + "/libqxzekztvrt.so.7.14");
+
+  CapturedStreams streams;
+  EXPECT_FALSE(locateRuntime(app_, blockWithUpdater("2")));
+  EXPECT_EQ(streams.out(), "");
+  EXPECT_EQ(streams.err(), missingMessage("libqxzekztvrt.so.7.14.2"));
+}
+
+TEST_F(RuntimeSearchTest, TracesAllThreeStagesWhenTheLibraryPathIsEmpty) {
+  libraryPath_.set("");
+  verboseVariable_.set("1");
+  const std::string name = "libqxzekztvrt.so.7.14";
+
+  CapturedStreams streams;
+  EXPECT_FALSE(locateRuntime(app_, blockWithUpdater("0")));
+  EXPECT_EQ(streams.out(), "build library name=" + name + "\n" + "1. search " + platform_ + "/" +
+                               name + "\n" + "2. search \n" + "3. Try to find " + name +
+                               " in registry and preference settings\n");
+  EXPECT_EQ(streams.err(), missingMessage(name));
+}
+
+TEST_F(RuntimeSearchTest, PlatformDirectoryWinsAndADirectoryCounts) {
+  fs::create_directories(platform_ + "/" + kName);
+  makeFile(root_ + "/lib/" + kName);
+  libraryPath_.set(root_ + "/lib");
+  verboseVariable_.set("");
+
+  CapturedStreams streams;
+  EXPECT_TRUE(searchRuntimeLibrary(app_, kName));
+  EXPECT_EQ(streams.out(), "1. search " + platform_ + "/" + kName + "\n" + "Find " + kName +
+                               " in " + platform_ + "\n");
+}
+
+struct LibraryPathHitCase {
+  const char* label;
+  // "@" stands for the case's own directory.
+  const char* libraryPath;
+  std::vector<const char*> files;
+  const char* foundIn;
+};
+
+std::string expand(const std::string& text, const std::string& directory) {
+  std::string result;
+  for (char c : text) {
+    if (c == '@') {
+      result += directory;
+    } else {
+      result += c;
+    }
+  }
+  return result;
+}
+
+TEST_F(RuntimeSearchTest, ShowsTheFirstLibraryPathEntryThatHoldsTheFileAsWritten) {
+  const LibraryPathHitCase cases[] = {
+      {"empty entry is the working directory", "@/a::@/b", {"@/cwd/", "@/b/"}, ""},
+      {"blank-padded entry with trailing slash", "@/a: @/b/ \t:@/c", {"@/b/", "@/c/"}, " @/b/ \t"},
+      {"first hit in list order", "@/a:@/c:@/b", {"@/b/", "@/c/"}, "@/c"},
+      {"only separators", "::", {"@/cwd/"}, ""},
+  };
+  const fs::path savedCwd = fs::current_path();
+  verboseVariable_.set("");
+  int index = 0;
+  for (const LibraryPathHitCase& c : cases) {
+    const std::string directory = root_ + "/case" + std::to_string(index++);
+    fs::create_directories(directory + "/cwd");
+    for (const char* file : c.files) makeFile(expand(file, directory) + kName);
+    fs::current_path(directory + "/cwd");
+    const std::string libraryPath = expand(c.libraryPath, directory);
+    libraryPath_.set(libraryPath);
+
+    bool found;
+    std::string out;
+    {
+      CapturedStreams streams;
+      found = searchRuntimeLibrary(app_, kName);
+      out = streams.out();
+    }
+    fs::current_path(savedCwd);
+    EXPECT_TRUE(found) << c.label;
+    EXPECT_EQ(out, "1. search " + platform_ + "/" + kName + "\n" + "2. search " + libraryPath +
+                       "\n" + "Found " + kName + " in " + expand(c.foundIn, directory) + "\n")
+        << c.label;
+  }
+}
+
+}  // namespace
