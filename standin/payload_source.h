@@ -1,0 +1,15 @@
+// Where the stand-in finds an application payload: the file that holds a code address, and the
+// bytes of a file between an offset and its data block.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The path of the mapped file that holds |address|, as /proc/self/maps shows it (absolute, links
+// resolved). This finds the executable also when it was started through the dynamic loader.
+bool findMappedFile(const void* address, std::string* path);
+
+// Reads into |payload| the bytes of the regular file at |path| from |offset| up to its data
+// block, the last 8192 bytes. Refuses a file shorter than the block and an offset outside
+// 0..(size - 8192), so it never reads out of range.
+bool readPayload(const std::string& path, int64_t offset, std::string* payload, std::string* err);

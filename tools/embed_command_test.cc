@@ -1,0 +1,99 @@
+#include "tools/embed_command.h"
+
+#include <gtest/gtest.h>
+
+#include "archive/data_block_layout.h"
+#include "archive/data_block_reader.h"
+#include "archive/data_block_writer.h"
+#include "archive/embedded_probe.h"
+#include "tools/qpa_test_support.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+class EmbedTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    writeFile(launcher_, launcherBytes_, 0751);
+    writeFile(payload_, payloadBytes_);
+    ProcessResult run = runQpa(
+        {"pack", payload_, "-o", archive_, "--start-message", "Hi", "--embedded-param", "99"});
+    ASSERT_EQ(run.status, 0) << run.err;
+  }
+
+  ScratchDir dir_;
+  std::string launcher_ = dir_.file("launcher");
+  std::string payload_ = dir_.file("app.payload");
+  std::string archive_ = dir_.file("app.qpa");
+  std::string out_ = dir_.file("app");
+  std::string launcherBytes_ =
+      "\x7f"
+      "ELF stand-in\0\x01\x02"s +
+      std::string(20000, 'L');
+  std::string payloadBytes_ = "out Hello\\n\n"s;
+};
+
+TEST_F(EmbedTest, AppendsPayloadAndBlockPointingPastTheLauncher) {
+  ProcessResult run = runQpa({"embed", launcher_, archive_, "-o", out_});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "");
+
+  std::string archive = readFile(archive_);
+  std::string block = archive.substr(archive.size() - layout::kBlockSize);
+  setBlockInt64(&block, layout::kEmbeddedArchiveParamField,
+                static_cast<int64_t>(launcherBytes_.size()));
+  EXPECT_EQ(readFile(out_), launcherBytes_ + payloadBytes_ + block);
+  EXPECT_EQ(permissionBits(out_), 0751u);
+
+  DataBlock b;
+  std::string err;
+  ASSERT_TRUE(readDataBlock(out_, &b, &err)) << err;
+  EXPECT_EQ(b.embeddedArchiveParam, static_cast<int64_t>(launcherBytes_.size()));
+  EXPECT_EQ(b.startMessage, "Hi");
+  EXPECT_TRUE(isArchiveEmbedded(out_));
+}
+
+TEST_F(EmbedTest, BadInputGivesOneLineAndNoFile) {
+  writeFile(dir_.file("short"), "12345");
+  ProcessResult run = runQpa({"pack", payload_, "-o", dir_.file("other.qpa"), "--tag", "OTHER"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string missing = dir_.file("missing");
+  struct Row {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const Row rows[] = {
+      {{"embed", missing, archive_, "-o", out_},
+       "qpa: cannot open " + missing + ": No such file or directory\n"},
+      {{"embed", launcher_, missing, "-o", out_},
+       "qpa: cannot open " + missing + ": No such file or directory\n"},
+      {{"embed", launcher_, dir_.file("short"), "-o", out_},
+       "qpa: " + dir_.file("short") + " holds no accepted data block: " + dir_.file("short") +
+           " is 5 bytes, shorter than 8192\n"},
+      {{"embed", launcher_, payload_, "-o", out_},
+       "qpa: " + payload_ + " holds no accepted data block: " + payload_ + " is " +
+           std::to_string(payloadBytes_.size()) + " bytes, shorter than 8192\n"},
+      {{"embed", launcher_, launcher_, "-o", out_},
+       "qpa: " + launcher_ +
+           " holds no accepted data block: the trailer holds 1280068684, not 8192\n"},
+      {{"embed", launcher_, dir_.file("other.qpa"), "-o", out_},
+       "qpa: " + dir_.file("other.qpa") +
+           " holds no accepted data block: the version tag is \"OTHER\", not "
+           "\"V1DRN4000HBS1000ZTV1000\"\n"},
+      {{"embed", launcher_, archive_}, "qpa: --output is required\n"},
+      {{"embed", launcher_, archive_, "-o", out_, "--force"},
+       "qpa: The following argument was not expected: --force\n"},
+  };
+  const std::set<std::string> before = dir_.names();
+  for (const Row& row : rows) {
+    ProcessResult run = runQpa(row.args);
+    EXPECT_EQ(run.status, 1) << row.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, row.err);
+    EXPECT_EQ(dir_.names(), before) << row.err;
+  }
+}
+
+}  // namespace

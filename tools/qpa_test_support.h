@@ -1,0 +1,42 @@
+// What the qpa tests share: running the real qpa binary, and a scratch directory for its files.
+#pragma once
+
+#include <sys/types.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+struct ProcessResult {
+  int status = -1;  // the exit status, or -1 when the process did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs |program| with |args| and an environment of just |env|, capturing both output streams.
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::vector<std::string>& env);
+
+// Runs the qpa binary under test with an empty environment.
+ProcessResult runQpa(const std::vector<std::string>& args);
+
+// A fresh directory, removed with everything in it when the object goes.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  // The names in the directory, hidden ones included.
+  std::set<std::string> names() const;
+
+ private:
+  std::string path_;
+};
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes, mode_t mode = 0644);
+mode_t permissionBits(const std::string& path);

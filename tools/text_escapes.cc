@@ -1,0 +1,53 @@
+#include "tools/text_escapes.h"
+
+namespace {
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+bool unescapeText(std::string_view text, std::string* bytes, std::string* err) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      out += text[i];
+      continue;
+    }
+    if (++i == text.size()) {
+      *err = "a lone \\ ends the value (write \\\\ for a backslash)";
+      return false;
+    }
+    switch (text[i]) {
+      case 'n':
+        out += '\n';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case '\\':
+        out += '\\';
+        break;
+      case 'x': {
+        int high = i + 1 < text.size() ? hexDigit(text[i + 1]) : -1;
+        int low = i + 2 < text.size() ? hexDigit(text[i + 2]) : -1;
+        if (high < 0 || low < 0) {
+          *err = "\\x must be followed by two hex digits";
+          return false;
+        }
+        out += static_cast<char>(high * 16 + low);
+        i += 2;
+        break;
+      }
+      default:
+        *err = std::string("\\") + text[i] + " is not an escape (use \\n, \\t, \\\\ or \\xHH)";
+        return false;
+    }
+  }
+  *bytes = std::move(out);
+  return true;
+}
