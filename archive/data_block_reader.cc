@@ -1,8 +1,5 @@
 #include "archive/data_block_reader.h"
 
-#include <cstdlib>
-#include <iostream>
-
 #include "archive/data_block_layout.h"
 #include "archive/file_tail.h"
 #include "archive/little_endian.h"
@@ -14,7 +11,8 @@ bool readTrailer(const std::string& path, int32_t* trailer, std::string* err) {
   return true;
 }
 
-bool readDataBlock(const std::string& path, DataBlock* block, std::string* err) {
+bool readDataBlock(const std::string& path, DataBlock* block, std::string* err,
+                   std::ostream* listing) {
   *block = DataBlock();
   // Only a block of exactly kBlockSize bytes can be valid, so read that much in one go and check
   // the trailer inside it, instead of trusting the trailer to say how much to read.
@@ -28,6 +26,6 @@ bool readDataBlock(const std::string& path, DataBlock* block, std::string* err) 
     return false;
   }
   if (!parseDataBlock(block, data, bytes.size(), err)) return false;
-  if (getenv("QPAX_VERBOSE")) writeDataBlockListing(*block, std::cout);
+  if (listing) writeDataBlockListing(*block, *listing);
   return true;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 #include "archive/data_block.h"
@@ -13,6 +14,7 @@ bool readTrailer(const std::string& path, int32_t* trailer, std::string* err);
 // Puts |block| into its initial state, then fills it from the data block at the end of the file
 // at |path|. Returns true when the block is accepted; otherwise the record is initial or refused
 // and |err| says why. A file that cannot be read, is not a regular file, is shorter than a block,
-// or whose trailer is not 8192 leaves the record initial. In verbose mode (QPAX_VERBOSE present)
-// an accepted block is listed on standard output.
-bool readDataBlock(const std::string& path, DataBlock* block, std::string* err);
+// or whose trailer is not 8192 leaves the record initial. An accepted block is listed on |listing|
+// when one is given (the launcher's verbose mode).
+bool readDataBlock(const std::string& path, DataBlock* block, std::string* err,
+                   std::ostream* listing = nullptr);

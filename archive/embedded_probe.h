@@ -2,8 +2,9 @@
 // block there carries the expected version tag.
 #pragma once
 
+#include <ostream>
 #include <string>
 
 // An executable that cannot be read, or whose trailer or block is anything else, does not carry
-// an archive. In verbose mode a block with the expected tag is listed, as every accepted block is.
-bool isArchiveEmbedded(const std::string& executablePath);
+// an archive. An accepted block is listed on |listing| when one is given.
+bool isArchiveEmbedded(const std::string& executablePath, std::ostream* listing = nullptr);

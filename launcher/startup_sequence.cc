@@ -51,7 +51,8 @@ int runStartupSequence(int argc, char** argv) {
   reportStatus("Executable file full name=" + executable);
   state.applicationDirectory = directoryOf(executable);
 
-  state.archiveEmbedded = isArchiveEmbedded(executable);
+  std::ostream* listing = state.verbose ? &std::cout : nullptr;
+  state.archiveEmbedded = isArchiveEmbedded(executable, listing);
   reportStatus(std::string("QPA is embedded=") + (state.archiveEmbedded ? "true" : "false"));
 
   if (state.archiveEmbedded) {
@@ -68,7 +69,7 @@ int runStartupSequence(int argc, char** argv) {
 
   state.dataBlock = new DataBlock;
   std::string refusal;
-  readDataBlock(state.archivePath, state.dataBlock, &refusal);
+  readDataBlock(state.archivePath, state.dataBlock, &refusal, listing);
   if (!isRequiredVersion(*state.dataBlock)) {
     reportError("Your application is not a valid Korvel compiled application.");
     return -1;
