@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-default}
 
-packages=(cmake make g++ libboost-dev libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev)
+packages=(cmake make g++ libboost-dev libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev
+  valgrind)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
