@@ -91,3 +91,16 @@ LauncherRun Deployment::runWith(const ProcessSpec& spec) const {
   if (!runProcess(spec, &result, &err)) throw std::runtime_error(err);
   return {result.status, result.out, result.err, readFile(tracePath()), result.timedOut};
 }
+
+std::string defaultBlockListing(const std::string& start, const std::string& complete) {
+  using namespace std::string_literals;
+  return "QPA_DataBlock:\nData block size = 8192 bytes\nversion str=V1DRN4000HBS1000ZTV1000\n"
+         "ZTV Major Version:7\0\0\0\nZTV Minor Version:14\0\0\nZTV Updater Version:1\0\0\0\n"
+         "UUID:"s +
+         std::string(128, '\0') + "\nStart message:" + start + "\nComplete message:" + complete +
+         "\n";
+}
+
+void giveRootTo(const Deployment& d, int uid) {
+  if (chown(d.root().c_str(), uid, uid) != 0) throw std::runtime_error("chown failed");
+}

@@ -65,3 +65,13 @@ class Deployment {
 
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
+
+// The verbose listing of a block built from the default fields with these two texts.
+std::string defaultBlockListing(const std::string& start = "", const std::string& complete = "");
+
+// The unprivileged user that tests drop to when a case needs permissions to bite (CI runs as
+// root).
+inline constexpr int kUnprivilegedUid = 65534;
+// Gives the deployment's root directory to |uid|, so that the stand-in, run as that user, can
+// create its trace file there.
+void giveRootTo(const Deployment& d, int uid);
