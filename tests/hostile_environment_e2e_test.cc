@@ -318,6 +318,9 @@ void copyBelow(const std::string& root, const std::string& from, const std::stri
 // its runtime directory is looked up from the working directory.
 TEST(HostileEnvironment, ARootWithoutProc) {
   if (geteuid() != 0) GTEST_SKIP() << "chroot needs root";
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizers' runtime cannot run without /proc";
+#endif
   Deployment d;
   const std::string& root = d.root();
   // The launcher's libraries at their own paths; the proxy library in the system directory,
