@@ -1,9 +1,14 @@
 // The launcher's one-line messages: a label, a colon, the message, a line feed, flushed at once.
 #pragma once
 
+#include <ostream>
+
 // "Error:" and the message on standard error, always.
 void reportError(const char* message);
 // "Status:" and the message on standard output, only in verbose mode.
 void reportStatus(const char* message);
 // The label, ":" and the message on standard output, always.
 void reportLine(const char* message, const char* label);
+
+// One such line on |out|: what the three above write, for callers that choose the stream.
+void writeDiagnosticLine(std::ostream& out, const char* label, const char* message);

@@ -82,18 +82,24 @@ bool findExecutablePath(const void* address, char* buffer, size_t capacity) {
   memset(&info, 0, sizeof info);
   if (!dladdr(address, &info) || !info.dli_fname || !info.dli_fname[0]) return false;
 
-  const char* name = info.dli_fname;
-  char resolved[kRealpathBufferSize];
-  if (name[0] != '/') {
-    memset(resolved, 0, sizeof resolved);
-    // realpath fails with ENAMETOOLONG rather than overrun its PATH_MAX-sized result buffer.
-    static_assert(kRealpathBufferSize >= PATH_MAX);
-    if (!realpath(name, resolved) || resolved[0] != '/') return false;
-    name = resolved;
+  std::string name;
+  if (!absoluteExecutableName(info.dli_fname, &name)) return false;
+  if (name.size() >= capacity || !namesMappedFile(name.c_str(), address)) return false;
+  memcpy(buffer, name.data(), name.size());
+  return true;
+}
+
+bool absoluteExecutableName(const std::string& name, std::string* path) {
+  if (!name.empty() && name[0] == '/') {
+    *path = name;
+    return true;
   }
-  size_t length = strlen(name);
-  if (length >= capacity || !namesMappedFile(name, address)) return false;
-  memcpy(buffer, name, length);
+  char resolved[kRealpathBufferSize];
+  memset(resolved, 0, sizeof resolved);
+  // realpath fails with ENAMETOOLONG rather than overrun its PATH_MAX-sized result buffer.
+  static_assert(kRealpathBufferSize >= PATH_MAX);
+  if (!realpath(name.c_str(), resolved) || resolved[0] != '/') return false;
+  *path = resolved;
   return true;
 }
 

@@ -11,6 +11,10 @@
 // argv[0], which can name some other file. A name that does not fit is a failure, never cut.
 bool findExecutablePath(const void* address, char* buffer, size_t capacity);
 
+// The absolute path that the launcher makes of a file name: an absolute name as it is, links and
+// all; a relative one resolved with realpath. False when realpath fails or gives no absolute path.
+bool absoluteExecutableName(const std::string& name, std::string* path);
+
 // The executable's absolute path: findExecutablePath for |address|, else the target of
 // /proc/self/exe when it reads as an absolute path that fits its buffer.
 bool locateOwnExecutable(const void* address, std::string* path);

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -55,6 +58,41 @@ TEST(FindExecutablePath, AnAddressOutsideAnyObjectFails) {
   int onStack = 0;
   EXPECT_FALSE(findExecutablePath(&onStack, buffer, sizeof buffer));
   EXPECT_EQ('\0', buffer[0]);
+}
+
+// An absolute name is taken as it is, a link included; a relative one is resolved, links too.
+TEST(AbsoluteExecutableName, KeepsAbsoluteNamesAndResolvesRelativeOnes) {
+  namespace fs = std::filesystem;
+  std::string pattern = (fs::temp_directory_path() / "executable_path_test.XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::string dir = pattern;
+  const std::string real = dir + "/real";
+  FILE* file = fopen(real.c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  fclose(file);
+  fs::create_symlink(real, dir + "/link");
+  const fs::path saved = fs::current_path();
+  fs::current_path(dir);
+
+  struct Case {
+    std::string name;
+    bool ok;
+    std::string path;
+  } cases[] = {
+      {dir + "/link", true, dir + "/link"},
+      {dir + "/missing", true, dir + "/missing"},
+      {"link", true, real},
+      {"./real", true, real},
+      {"missing", false, ""},
+      {"", false, ""},
+  };
+  for (const Case& c : cases) {
+    std::string path = "untouched";
+    EXPECT_EQ(c.ok, absoluteExecutableName(c.name, &path)) << c.name;
+    EXPECT_EQ(c.ok ? c.path : "untouched", path) << c.name;
+  }
+  fs::current_path(saved);
+  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -1,32 +1,26 @@
 #include "launcher/startup_sequence.h"
 
-#include <boost/algorithm/string/trim.hpp>
+#include <cstdlib>
 #include <iostream>
-#include <locale>
+#include <optional>
 #include <string>
 
-#include "archive/data_block_reader.h"
-#include "archive/embedded_probe.h"
 #include "launcher/diagnostics.h"
 #include "launcher/executable_path.h"
 #include "launcher/launcher_state.h"
-#include "launcher/path_operations.h"
 #include "launcher/required_version.h"
+#include "launcher/startup_decision.h"
 #include "runtime/run_callback.h"
 #include "runtime/runtime_error.h"
 #include "runtime/zek_proxy.h"
-#include "runtime_search/runtime_search.h"
 
 namespace {
 
-void reportStatus(const std::string& message) { ::reportStatus(message.c_str()); }
-
-void showStartMessage(const std::string& startMessage) {
+void showStartMessage(const std::string& line) {
   std::cout << "Initializing Korvel Compiler Runtime version " << requiredMajorVersion << "."
             << requiredMinorVersion << requiredUpdateSuffix << '\n'
             << std::flush;
-  std::string text = boost::algorithm::trim_copy(cString(startMessage), std::locale());
-  if (!text.empty()) reportLine(text.c_str(), "Starting Up");
+  if (!line.empty()) reportLine(line.c_str(), "Starting Up");
 }
 
 bool initializeApplication(const std::string& archivePath) {
@@ -48,36 +42,20 @@ int runStartupSequence(int argc, char** argv) {
     reportError("Could not find the current executable file.");
     return -1;
   }
-  reportStatus("Executable file full name=" + executable);
-  state.applicationDirectory = directoryOf(executable);
-
-  std::ostream* listing = state.verbose ? &std::cout : nullptr;
-  state.archiveEmbedded = isArchiveEmbedded(executable, listing);
-  reportStatus(std::string("QPA is embedded=") + (state.archiveEmbedded ? "true" : "false"));
-
-  if (state.archiveEmbedded) {
-    state.archivePath = executable;
-  } else {
-    state.archivePath = siblingArchivePath(executable);
-    if (!fileExists(state.archivePath)) {
-      reportError(("Cannot find QPA archive " + state.archivePath).c_str());
-      reportError("Error initializing QPA Archive.");
-      return -1;
-    }
-  }
-  reportStatus("QPA file name=" + state.archivePath);
-
-  state.dataBlock = new DataBlock;
-  std::string refusal;
-  readDataBlock(state.archivePath, state.dataBlock, &refusal, listing);
-  if (!isRequiredVersion(*state.dataBlock)) {
-    reportError("Your application is not a valid Korvel compiled application.");
+  std::optional<std::string> libraryPath;
+  if (const char* value = getenv("LD_LIBRARY_PATH")) libraryPath = value;
+  StartupDecision decision =
+      decideStartup(executable, libraryPath, state.verbose ? &std::cout : nullptr);
+  state.applicationDirectory = decision.applicationDirectory;
+  state.archiveEmbedded = decision.archiveEmbedded;
+  state.archivePath = decision.archivePath;
+  state.dataBlock = new DataBlock(std::move(decision.dataBlock));
+  if (!decision.reachesRuntime()) {
+    for (const std::string& message : decision.errorMessages) reportError(message.c_str());
     return -1;
   }
-  if (!locateRuntime(state.applicationDirectory, *state.dataBlock)) return -1;
 
-  if (state.dataBlock->startMessage.c_str()[0] != '\0')
-    showStartMessage(state.dataBlock->startMessage);
+  if (decision.startMessage) showStartMessage(*decision.startMessage);
 
   if (!zekztvInitialize_proxy()) {
     reportError("zekztv initialization failed");

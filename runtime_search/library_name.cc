@@ -1,12 +1,9 @@
 #include "runtime_search/library_name.h"
 
 #include <cstring>
-#include <iostream>
 
-#include "launcher/launcher_state.h"
-
-std::string buildLibraryName(const char* major, const char* minor, const char* updater) {
-  updateVerboseFromEnvironment();
+std::string buildLibraryName(const char* major, const char* minor, const char* updater,
+                             std::ostream* trace) {
   std::string name = "libqxzekztvrt";
   name += ".so";
   name += '.';
@@ -18,6 +15,6 @@ std::string buildLibraryName(const char* major, const char* minor, const char* u
     name += '.';
     name += updater;
   }
-  if (launcherState().verbose) std::cout << "build library name=" << name << '\n' << std::flush;
+  if (trace) *trace << "build library name=" << name << '\n' << std::flush;
   return name;
 }

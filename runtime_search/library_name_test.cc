@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 namespace {
 
 struct NameCase {
@@ -18,9 +20,15 @@ TEST(LibraryNameTest, AppendsTheUpdaterUnlessItIsExactlyZero) {
       {"7", "14", "", "libqxzekztvrt.so.7.14."},     {"8", "2", "0", "libqxzekztvrt.so.8.2"},
   };
   for (const NameCase& c : cases) {
-    EXPECT_EQ(buildLibraryName(c.major, c.minor, c.updater), c.name)
+    EXPECT_EQ(buildLibraryName(c.major, c.minor, c.updater, nullptr), c.name)
         << "updater \"" << c.updater << "\"";
   }
+}
+
+TEST(LibraryNameTest, TracesTheNameWhereAsked) {
+  std::ostringstream trace;
+  EXPECT_EQ(buildLibraryName("7", "14", "1", &trace), "libqxzekztvrt.so.7.14.1");
+  EXPECT_EQ(trace.str(), "build library name=libqxzekztvrt.so.7.14.1\n");
 }
 
 }  // namespace

@@ -2,15 +2,38 @@
 // started. A presence test only: nothing is opened, loaded or recorded.
 #pragma once
 
+#include <optional>
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "archive/data_block.h"
+#include "runtime_search/search_candidates.h"
 
-// Tests the candidates of listSearchCandidates in order, with LD_LIBRARY_PATH read afresh, and
-// returns true at the first one present. Switches verbose mode on from QPAX_VERBOSE first, and in
-// verbose mode traces the search on standard output.
+// What a search did: the library's file name, the candidates tested in order, and whether the
+// last of them held the file.
+struct RuntimeSearch {
+  std::string libraryName;
+  std::vector<SearchCandidate> tested;
+  bool found = false;
+};
+
+// Tests the candidates of listSearchCandidates in order and stops at the first one present.
+// |libraryPath| is the value of LD_LIBRARY_PATH, absent when it is unset. The verbose trace of
+// the search goes to |trace| when one is given.
+RuntimeSearch searchRuntimeLibrary(const std::string& applicationDirectory,
+                                   const std::string& libraryName,
+                                   const std::optional<std::string>& libraryPath,
+                                   std::ostream* trace);
+
+// The search as the launcher's own process runs it: LD_LIBRARY_PATH read afresh, and the trace on
+// standard output once QPAX_VERBOSE has switched verbose mode on.
 bool searchRuntimeLibrary(const std::string& applicationDirectory, const std::string& libraryName);
 
-// Searches for the library named after the block's version texts. When it is missing, reports
-// which runtime version to install through reportError and returns false.
-bool locateRuntime(std::string applicationDirectory, const DataBlock& block);
+// Builds the library's name from the block's version texts and searches for it, tracing both on
+// |trace| when one is given.
+RuntimeSearch locateRuntime(const std::string& applicationDirectory, const DataBlock& block,
+                            const std::optional<std::string>& libraryPath, std::ostream* trace);
+
+// What the launcher reports when the library is missing: which runtime version to install.
+std::string runtimeMissingMessage(const std::string& libraryName);

@@ -69,12 +69,18 @@ DataBlock blockWithUpdater(const char* updater) {
 }
 
 std::string missingMessage(const std::string& name) {
-  return "Error:Could not find version 7.14.1 of the ZTV.\n"
+  return "Could not find version 7.14.1 of the ZTV.\n"
          "Attempting to load " +
          name +
          ".\n"
          "Please install the correct version of the ZTV.\n"
-         "Contact your vendor if you do not have an installer for the ZTV.\n";
+         "Contact your vendor if you do not have an installer for the ZTV.";
+}
+
+std::vector<std::string> paths(const RuntimeSearch& search) {
+  std::vector<std::string> out;
+  for (const SearchCandidate& candidate : search.tested) out.push_back(candidate.path);
+  return out;
 }
 
 class RuntimeSearchTest : public ::testing::Test {
@@ -116,26 +122,17 @@ TEST_F(RuntimeSearchTest, TracesASearchThatMissesTheFirstLibraryPathEntryAndHits
   fs::create_directories(root_ + "/usr/lib");
   makeFile(root_ + "/opt/rt/" + kName);
   const std::string libraryPath = root_ + "/usr/lib:" + root_ + "/opt/rt";
-  libraryPath_.set(libraryPath);
-  verboseVariable_.set("");
 
-  CapturedStreams streams;
-  EXPECT_TRUE(locateRuntime(app_, blockWithUpdater("1")));
-  EXPECT_EQ(streams.out(), std::string("build library name=") + kName + "\n" + "1. search " + app_ +
-                               "/runtime/tzora64/" + kName + "\n" + "2. search " + libraryPath +
-                               "\n" + "Found " + kName + " in " + root_ + "/opt/rt\n");
-  EXPECT_EQ(streams.err(), "");
-  EXPECT_EQ(getenv("LD_LIBRARY_PATH"), libraryPath);
-}
-
-TEST_F(RuntimeSearchTest, SucceedsSilentlyWhenNotVerbose) {
-  makeFile(platform_ + "/" + kName);
-  libraryPath_.set(root_);
-
-  CapturedStreams streams;
-  EXPECT_TRUE(locateRuntime(app_, blockWithUpdater("1")));
-  EXPECT_EQ(streams.out(), "");
-  EXPECT_EQ(streams.err(), "");
+  std::ostringstream trace;
+  RuntimeSearch search = locateRuntime(app_, blockWithUpdater("1"), libraryPath, &trace);
+  EXPECT_TRUE(search.found);
+  EXPECT_EQ(search.libraryName, kName);
+  EXPECT_EQ(paths(search),
+            (std::vector<std::string>{platform_ + "/" + kName, root_ + "/usr/lib/" + kName,
+                                      root_ + "/opt/rt/" + kName}));
+  EXPECT_EQ(trace.str(), std::string("build library name=") + kName + "\n" + "1. search " + app_ +
+                             "/runtime/tzora64/" + kName + "\n" + "2. search " + libraryPath +
+                             "\n" + "Found " + kName + " in " + root_ + "/opt/rt\n");
 }
 
 TEST_F(RuntimeSearchTest, ReportsTheServedVersionAndTheMissingFileName) {
@@ -143,35 +140,55 @@ TEST_F(RuntimeSearchTest, ReportsTheServedVersionAndTheMissingFileName) {
   makeFile(platform_ + "/libqxzekztvrt.so.7.14.1");
   makeFile(platform_ + "/libqxzekztvrt.so.7.14");
 
-  CapturedStreams streams;
-  EXPECT_FALSE(locateRuntime(app_, blockWithUpdater("2")));
-  EXPECT_EQ(streams.out(), "");
-  EXPECT_EQ(streams.err(), missingMessage("libqxzekztvrt.so.7.14.2"));
+  RuntimeSearch search = locateRuntime(app_, blockWithUpdater("2"), std::nullopt, nullptr);
+  EXPECT_FALSE(search.found);
+  EXPECT_EQ(search.libraryName, "libqxzekztvrt.so.7.14.2");
+  EXPECT_EQ(paths(search), (std::vector<std::string>{platform_ + "/libqxzekztvrt.so.7.14.2"}));
+  EXPECT_EQ(runtimeMissingMessage(search.libraryName), missingMessage("libqxzekztvrt.so.7.14.2"));
 }
 
 TEST_F(RuntimeSearchTest, TracesAllThreeStagesWhenTheLibraryPathIsEmpty) {
-  libraryPath_.set("");
-  verboseVariable_.set("1");
   const std::string name = "libqxzekztvrt.so.7.14";
 
-  CapturedStreams streams;
-  EXPECT_FALSE(locateRuntime(app_, blockWithUpdater("0")));
-  EXPECT_EQ(streams.out(), "build library name=" + name + "\n" + "1. search " + platform_ + "/" +
-                               name + "\n" + "2. search \n" + "3. Try to find " + name +
-                               " in registry and preference settings\n");
-  EXPECT_EQ(streams.err(), missingMessage(name));
+  std::ostringstream trace;
+  RuntimeSearch search = locateRuntime(app_, blockWithUpdater("0"), "", &trace);
+  EXPECT_FALSE(search.found);
+  EXPECT_EQ(trace.str(), "build library name=" + name + "\n" + "1. search " + platform_ + "/" +
+                             name + "\n" + "2. search \n" + "3. Try to find " + name +
+                             " in registry and preference settings\n");
 }
 
 TEST_F(RuntimeSearchTest, PlatformDirectoryWinsAndADirectoryCounts) {
   fs::create_directories(platform_ + "/" + kName);
   makeFile(root_ + "/lib/" + kName);
-  libraryPath_.set(root_ + "/lib");
-  verboseVariable_.set("");
 
+  std::ostringstream trace;
+  RuntimeSearch search = searchRuntimeLibrary(app_, kName, root_ + "/lib", &trace);
+  EXPECT_TRUE(search.found);
+  EXPECT_EQ(paths(search), (std::vector<std::string>{platform_ + "/" + kName}));
+  EXPECT_EQ(trace.str(), "1. search " + platform_ + "/" + kName + "\n" + "Find " + kName + " in " +
+                             platform_ + "\n");
+}
+
+// In the launcher's own process the search reads LD_LIBRARY_PATH, and traces on standard output
+// only once QPAX_VERBOSE is present.
+TEST_F(RuntimeSearchTest, InItsOwnProcessReadsTheEnvironment) {
+  makeFile(root_ + "/lib/" + kName);
+  libraryPath_.set(root_ + "/lib");
+  {
+    CapturedStreams streams;
+    EXPECT_TRUE(searchRuntimeLibrary(app_, kName));
+    EXPECT_EQ(streams.out(), "");
+    EXPECT_EQ(streams.err(), "");
+  }
+  verboseVariable_.set("");
   CapturedStreams streams;
   EXPECT_TRUE(searchRuntimeLibrary(app_, kName));
-  EXPECT_EQ(streams.out(), "1. search " + platform_ + "/" + kName + "\n" + "Find " + kName +
-                               " in " + platform_ + "\n");
+  EXPECT_EQ(streams.out(), "1. search " + platform_ + "/" + kName + "\n" + "2. search " + root_ +
+                               "/lib\nFound " + kName + " in " + root_ + "/lib\n");
+  EXPECT_EQ(streams.err(), "");
+  libraryPath_.unset();
+  EXPECT_FALSE(searchRuntimeLibrary(app_, kName));
 }
 
 struct LibraryPathHitCase {
@@ -202,7 +219,6 @@ TEST_F(RuntimeSearchTest, ShowsTheFirstLibraryPathEntryThatHoldsTheFileAsWritten
       {"only separators", "::", {"@/cwd/"}, ""},
   };
   const fs::path savedCwd = fs::current_path();
-  verboseVariable_.set("");
   int index = 0;
   for (const LibraryPathHitCase& c : cases) {
     const std::string directory = root_ + "/case" + std::to_string(index++);
@@ -210,19 +226,14 @@ TEST_F(RuntimeSearchTest, ShowsTheFirstLibraryPathEntryThatHoldsTheFileAsWritten
     for (const char* file : c.files) makeFile(expand(file, directory) + kName);
     fs::current_path(directory + "/cwd");
     const std::string libraryPath = expand(c.libraryPath, directory);
-    libraryPath_.set(libraryPath);
 
-    bool found;
-    std::string out;
-    {
-      CapturedStreams streams;
-      found = searchRuntimeLibrary(app_, kName);
-      out = streams.out();
-    }
+    std::ostringstream trace;
+    bool found = searchRuntimeLibrary(app_, kName, libraryPath, &trace).found;
     fs::current_path(savedCwd);
     EXPECT_TRUE(found) << c.label;
-    EXPECT_EQ(out, "1. search " + platform_ + "/" + kName + "\n" + "2. search " + libraryPath +
-                       "\n" + "Found " + kName + " in " + expand(c.foundIn, directory) + "\n")
+    EXPECT_EQ(trace.str(), "1. search " + platform_ + "/" + kName + "\n" + "2. search " +
+                               libraryPath + "\n" + "Found " + kName + " in " +
+                               expand(c.foundIn, directory) + "\n")
         << c.label;
   }
 }

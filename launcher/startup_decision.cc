@@ -1,0 +1,64 @@
+#include "launcher/startup_decision.h"
+
+#include <boost/algorithm/string/trim.hpp>
+#include <locale>
+
+#include "archive/data_block_reader.h"
+#include "archive/embedded_probe.h"
+#include "launcher/diagnostics.h"
+#include "launcher/path_operations.h"
+#include "launcher/required_version.h"
+
+namespace {
+
+void status(std::ostream* verbose, const std::string& message) {
+  if (verbose) writeDiagnosticLine(*verbose, "Status", message.c_str());
+}
+
+void fail(StartupDecision* decision, StartupFailure failure, std::vector<std::string> messages) {
+  decision->failure = failure;
+  decision->errorMessages = std::move(messages);
+}
+
+std::optional<std::string> startMessageLine(const std::string& startMessage) {
+  if (startMessage.c_str()[0] == '\0') return std::nullopt;
+  return boost::algorithm::trim_copy(cString(startMessage), std::locale());
+}
+
+}  // namespace
+
+StartupDecision decideStartup(const std::string& executablePath,
+                              const std::optional<std::string>& libraryPath,
+                              std::ostream* verbose) {
+  StartupDecision d;
+  d.executablePath = executablePath;
+  status(verbose, "Executable file full name=" + executablePath);
+  d.applicationDirectory = directoryOf(executablePath);
+
+  d.archiveEmbedded = isArchiveEmbedded(executablePath, verbose);
+  status(verbose, std::string("QPA is embedded=") + (d.archiveEmbedded ? "true" : "false"));
+  d.archivePath = d.archiveEmbedded ? executablePath : siblingArchivePath(executablePath);
+  d.archiveExists = d.archiveEmbedded || fileExists(d.archivePath);
+  if (!d.archiveExists) {
+    fail(&d, StartupFailure::kNoArchive,
+         {"Cannot find QPA archive " + d.archivePath, "Error initializing QPA Archive."});
+    return d;
+  }
+  status(verbose, "QPA file name=" + d.archivePath);
+
+  readDataBlock(d.archivePath, &d.dataBlock, &d.blockRefusal, verbose);
+  d.versionAccepted = isRequiredVersion(d.dataBlock);
+  if (!d.versionAccepted) {
+    fail(&d, StartupFailure::kNotAnApplication,
+         {"Your application is not a valid Korvel compiled application."});
+    return d;
+  }
+
+  d.runtimeSearch = locateRuntime(d.applicationDirectory, d.dataBlock, libraryPath, verbose);
+  if (!d.runtimeSearch.found) {
+    fail(&d, StartupFailure::kRuntimeMissing, {runtimeMissingMessage(d.runtimeSearch.libraryName)});
+    return d;
+  }
+  d.startMessage = startMessageLine(d.dataBlock.startMessage);
+  return d;
+}
