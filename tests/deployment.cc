@@ -112,7 +112,7 @@ LauncherRun Deployment::runWith(const ProcessSpec& spec) const {
   std::string err;
   if (!runProcess(spec, &result, &err)) throw std::runtime_error(err);
   return {result.status, result.out, withoutSanitizerNameWarnings(result.err),
-          readFile(tracePath()), result.timedOut};
+          readFile(tracePath()), result.timedOut, result.peakResidentKiB};
 }
 
 std::string defaultBlockListing(const std::string& start, const std::string& complete) {

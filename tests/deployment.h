@@ -19,6 +19,7 @@ struct LauncherRun {
   std::string err;
   std::string trace;  // the stand-in's call trace, one line per call
   bool timedOut = false;
+  long peakResidentKiB = 0;
 };
 
 class Deployment {

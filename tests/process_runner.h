@@ -9,6 +9,7 @@ struct ProcessResult {
   std::string out;
   std::string err;
   bool timedOut = false;
+  long peakResidentKiB = 0;  // the child's peak resident set size
 };
 
 struct ProcessSpec {
