@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -42,16 +43,22 @@ bool readRange(int fd, int64_t offset, std::string* payload, std::string* reason
         "the payload offset " + std::to_string(offset) + " lies outside 0.." + std::to_string(end);
     return false;
   }
-  payload->resize(static_cast<size_t>(end - offset));
-  size_t done = 0;
-  while (done < payload->size()) {
-    ssize_t n = pread(fd, payload->data() + done, payload->size() - done, offset + done);
+  // A program is text and ends at the first NUL byte: what follows it, however large (a sparse
+  // archive's zero bytes), is never read.
+  payload->clear();
+  char chunk[4096];
+  for (int64_t at = offset; at < end;) {
+    size_t wanted = static_cast<size_t>(std::min<int64_t>(sizeof chunk, end - at));
+    ssize_t n = pread(fd, chunk, wanted, at);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       *reason = n < 0 ? errnoText(errno) : "short read";
       return false;
     }
-    done += static_cast<size_t>(n);
+    const char* nul = static_cast<const char*>(memchr(chunk, '\0', static_cast<size_t>(n)));
+    payload->append(chunk, nul ? static_cast<size_t>(nul - chunk) : static_cast<size_t>(n));
+    if (nul) break;
+    at += n;
   }
   return true;
 }

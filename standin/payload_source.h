@@ -10,6 +10,6 @@
 bool findMappedFile(const void* address, std::string* path);
 
 // Reads into |payload| the bytes of the regular file at |path| from |offset| up to its data
-// block, the last 8192 bytes. Refuses a file shorter than the block and an offset outside
-// 0..(size - 8192), so it never reads out of range.
+// block, the last 8192 bytes, or up to the first NUL byte before it. Refuses a file shorter than
+// the block and an offset outside 0..(size - 8192), so it never reads out of range.
 bool readPayload(const std::string& path, int64_t offset, std::string* payload, std::string* err);

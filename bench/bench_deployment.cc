@@ -1,0 +1,148 @@
+#include "bench/bench_deployment.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "archive/data_block_writer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool fail(std::string* err, const std::string& what) {
+  *err = what + ": " + strerror(errno);
+  return false;
+}
+
+bool writeAll(int fd, const std::string& bytes, uint64_t at) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(at + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool writeEmptyFile(const std::string& path, std::string* err) {
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return fail(err, "cannot create " + path);
+  close(fd);
+  return true;
+}
+
+}  // namespace
+
+std::string builtLauncherPath() { return KORVEL_LAUNCHER_PATH; }
+std::string builtStandinPath() { return KORVEL_STANDIN_PATH; }
+std::string builtBaselinePath() { return KORVEL_BASELINE_PATH; }
+std::string builtProbePath() { return KORVEL_PROBE_PATH; }
+
+ScratchDirectory::~ScratchDirectory() {
+  if (path_.empty()) return;
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+bool ScratchDirectory::create(std::string* err) {
+  const char* tmp = getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/korvel-bench-XXXXXX";
+  if (!mkdtemp(pattern.data())) return fail(err, "cannot make a directory like " + pattern);
+  path_ = pattern;
+  return true;
+}
+
+bool writeSparseArchive(const std::string& path, uint64_t start, uint64_t archiveSize,
+                        std::string* err) {
+  DataBlockFields fields;
+  fields.embeddedArchiveParam = static_cast<int64_t>(start);
+  std::string block;
+  if (!buildDataBlock(fields, &block, err)) return false;
+  if (archiveSize < block.size() + 1) {
+    *err = "an archive of " + std::to_string(archiveSize) + " bytes leaves no room for a payload";
+    return false;
+  }
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return fail(err, "cannot open " + path);
+  uint64_t end = start + archiveSize;
+  bool ok = writeAll(fd, "#", start) && ftruncate(fd, static_cast<off_t>(end)) == 0 &&
+            writeAll(fd, block, end - block.size());
+  int error = errno;
+  close(fd);
+  errno = error;
+  return ok || fail(err, "cannot write the archive " + path);
+}
+
+bool copyBuiltBinaries(const std::string& dir, SharedBinaries* binaries, std::string* err) {
+  SharedBinaries copies{dir + "/launcher", dir + "/baseline", dir + "/libqxzekztvrt.so"};
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (!ec) fs::copy_file(builtLauncherPath(), copies.launcher, ec);
+  if (!ec) fs::copy_file(builtBaselinePath(), copies.baseline, ec);
+  if (!ec) fs::copy_file(builtStandinPath(), copies.standin, ec);
+  if (ec) {
+    *err = "cannot copy the built binaries into " + dir + ": " + ec.message();
+    return false;
+  }
+  *binaries = copies;
+  return true;
+}
+
+bool makeDeployment(const std::string& dir, const DeploymentSpec& spec,
+                    const SharedBinaries& binaries, Deployment* deployment, std::string* err) {
+  Deployment made{dir, dir + "/app", dir + "/baseline", dir + "/app.qpa"};
+  std::error_code ec;
+  fs::create_directories(dir + "/runtime/tzora64", ec);
+  if (!ec && spec.placement == ArchivePlacement::kAppended) {
+    fs::copy_file(binaries.launcher, made.executable, ec);
+  } else if (!ec) {
+    fs::create_hard_link(binaries.launcher, made.executable, ec);
+  }
+  if (!ec) fs::create_hard_link(binaries.baseline, made.baseline, ec);
+  if (!ec) fs::create_hard_link(binaries.standin, dir + "/libqxzekztvrt.so", ec);
+  if (ec) {
+    *err = "cannot lay out the deployment " + dir + ": " + ec.message();
+    return false;
+  }
+  if (spec.platformLibrary &&
+      !writeEmptyFile(dir + "/runtime/tzora64/" + kRuntimeLibraryName, err)) {
+    return false;
+  }
+  uint64_t start = 0;
+  if (spec.placement == ArchivePlacement::kAppended) {
+    made.archive = made.executable;
+    start = fs::file_size(made.executable, ec);
+    if (ec) {
+      *err = "cannot examine " + made.executable + ": " + ec.message();
+      return false;
+    }
+  }
+  if (!writeSparseArchive(made.archive, start, spec.archiveSize, err)) return false;
+  *deployment = made;
+  return true;
+}
+
+bool makeLibraryPathDirectories(const std::string& dir, int count, std::string* err) {
+  std::error_code ec;
+  for (int i = 0; i + 1 < count && !ec; ++i)
+    fs::create_directories(dir + "/p/" + std::to_string(i), ec);
+  if (!ec) fs::create_directories(dir + "/h", ec);
+  if (ec) {
+    *err = "cannot make the library path directories in " + dir + ": " + ec.message();
+    return false;
+  }
+  return writeEmptyFile(dir + "/h/" + kRuntimeLibraryName, err);
+}
+
+std::string libraryPathValue(const std::string& prefix, int count) {
+  std::string value;
+  for (int i = 0; i + 1 < count; ++i) value += prefix + "p/" + std::to_string(i) + ":";
+  return value + prefix + "h";
+}

@@ -1,0 +1,84 @@
+// The deployments that the start-up benchmark runs, laid out in a scratch directory as a user
+// would install the application: a copy of the launcher named app, the stand-in proxy library
+// beside it, the version-specific runtime library file in runtime/tzora64, and the archive beside
+// the launcher as app.qpa or appended to it. The baseline lies beside the launcher, so that both
+// load the same library file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+inline constexpr uint64_t kKiB = 1024;
+inline constexpr uint64_t kGiB = 1024 * 1024 * kKiB;
+
+// The runtime library file that the launcher looks for with the block's default versions.
+inline constexpr char kRuntimeLibraryName[] = "libqxzekztvrt.so.7.14.1";
+
+// A fresh directory below TMPDIR (or /tmp), removed with everything in it on destruction.
+class ScratchDirectory {
+ public:
+  ScratchDirectory() = default;
+  ~ScratchDirectory();
+  ScratchDirectory(const ScratchDirectory&) = delete;
+  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+  bool create(std::string* err);
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+enum class ArchivePlacement { kSidecar, kAppended };
+
+struct DeploymentSpec {
+  ArchivePlacement placement = ArchivePlacement::kSidecar;
+  uint64_t archiveSize = 16 * kKiB;  // payload and data block together
+  bool platformLibrary = true;       // the runtime library file in runtime/tzora64
+};
+
+// The files that the deployments share through hard links: copies of what the build made, so that
+// every case runs the same files and the same cached pages. Only a launcher with an appended
+// archive is a file of its own.
+struct SharedBinaries {
+  std::string launcher;
+  std::string baseline;
+  std::string standin;
+};
+
+// Copies the built binaries into the new directory |dir|.
+bool copyBuiltBinaries(const std::string& dir, SharedBinaries* binaries, std::string* err);
+
+struct Deployment {
+  std::string dir;
+  std::string executable;  // dir/app
+  std::string baseline;    // dir/baseline
+  std::string archive;     // dir/app.qpa, or the executable when the archive is appended
+};
+
+// Lays out a deployment in the new directory |dir|.
+bool makeDeployment(const std::string& dir, const DeploymentSpec& spec,
+                    const SharedBinaries& binaries, Deployment* deployment, std::string* err);
+
+// Writes an archive of |archiveSize| bytes into the file at |path|, starting at byte |start| (the
+// file is cut or extended to end with the archive). The payload is "#" and then a hole of zero
+// bytes, which costs no disk space however large. The stand-in's program ends at the first zero
+// byte, so it is one comment line, which does nothing and returns 0, and the stand-in reads the
+// same few bytes of it whatever the archive's size. The data block is the default one, its
+// embeddedArchiveParam set to |start|.
+bool writeSparseArchive(const std::string& path, uint64_t start, uint64_t archiveSize,
+                        std::string* err);
+
+// Makes the directories p/0 .. p/(count - 2), all empty, and h, which holds the runtime library
+// file, below |dir|: the entries of a library path whose only hit is its last entry.
+bool makeLibraryPathDirectories(const std::string& dir, int count, std::string* err);
+
+// The library path of |count| entries over those directories, each entry |prefix| followed by
+// p/i, and h last.
+std::string libraryPathValue(const std::string& prefix, int count);
+
+// Where the build put the binaries.
+std::string builtLauncherPath();
+std::string builtStandinPath();
+std::string builtBaselinePath();
+std::string builtProbePath();

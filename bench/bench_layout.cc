@@ -1,0 +1,21 @@
+#include "bench/bench_layout.h"
+
+bool makeBenchLayout(const std::string& root, BenchLayout* layout, std::string* err) {
+  SharedBinaries binaries;
+  if (!copyBuiltBinaries(root + "/bin", &binaries, err)) return false;
+  for (size_t i = 0; i < kArchiveScales.size(); ++i) {
+    const ArchiveScale& scale = kArchiveScales[i];
+    if (!makeDeployment(root + "/sidecar-" + scale.label,
+                        {ArchivePlacement::kSidecar, scale.size, true}, binaries,
+                        &layout->sidecar[i], err) ||
+        !makeDeployment(root + "/appended-" + scale.label,
+                        {ArchivePlacement::kAppended, scale.size, true}, binaries,
+                        &layout->appended[i], err)) {
+      return false;
+    }
+  }
+  std::string dir = root + "/library-path";
+  return makeDeployment(dir, {ArchivePlacement::kSidecar, kArchiveScales[0].size, false}, binaries,
+                        &layout->libraryPath, err) &&
+         makeLibraryPathDirectories(dir, kLibraryPathLengths.back(), err);
+}

@@ -1,0 +1,29 @@
+// Every deployment that the benchmark's cases run, made once in one scratch directory.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "bench/bench_deployment.h"
+
+struct ArchiveScale {
+  const char* label;
+  uint64_t size;
+};
+
+// The archive sizes of the scale cases; the first is the size of every other case's archive.
+inline constexpr std::array<ArchiveScale, 3> kArchiveScales = {
+    {{"16KiB", 16 * kKiB}, {"1GiB", kGiB}, {"4GiB", 4 * kGiB}}};
+
+// The library path lengths of the search cases.
+inline constexpr std::array<int, 3> kLibraryPathLengths = {1, 100, 10000};
+
+struct BenchLayout {
+  std::array<Deployment, kArchiveScales.size()> sidecar;
+  std::array<Deployment, kArchiveScales.size()> appended;
+  // A sidecar deployment without the runtime library file in runtime/tzora64, with the library
+  // path directories of makeLibraryPathDirectories in it.
+  Deployment libraryPath;
+};
+
+bool makeBenchLayout(const std::string& root, BenchLayout* layout, std::string* err);

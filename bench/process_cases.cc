@@ -1,0 +1,153 @@
+#include "bench/process_cases.h"
+
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+constexpr char kPath[] = "PATH=/usr/bin:/bin";
+constexpr char kVerbose[] = "QPAX_VERBOSE=";
+
+ProcessSpec launcherSpec(const Deployment& deployment, std::vector<std::string> env) {
+  env.insert(env.begin(), kPath);
+  return {deployment.executable, {deployment.executable}, env, ""};
+}
+
+ProcessSpec baselineSpec(const Deployment& deployment, std::vector<std::string> env) {
+  env.insert(env.begin(), kPath);
+  return {deployment.baseline, {deployment.baseline}, env, ""};
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+std::string lastLine(const std::string& text) {
+  if (text.empty()) return text;
+  size_t at = text.rfind('\n', text.size() - 2);
+  return at == std::string::npos ? text : text.substr(at + 1);
+}
+
+std::string placementLabel(ArchivePlacement placement) {
+  return placement == ArchivePlacement::kAppended ? "appended" : "sidecar";
+}
+
+}  // namespace
+
+std::string launcherCaseName(ArchivePlacement placement, const std::string& scaleLabel,
+                             bool verbose) {
+  return "process/launcher/" + placementLabel(placement) + "/archive:" + scaleLabel +
+         (verbose ? "/verbose" : "");
+}
+
+std::string libraryPathCaseName(const std::string& program, int length) {
+  return "process/" + program + "/ldpath:" + std::to_string(length);
+}
+
+std::vector<ProcessCase> listProcessCases(const BenchLayout& layout) {
+  std::vector<ProcessCase> cases;
+  ProcessCase baseline{case_names::kBaseline, baselineSpec(layout.sidecar[0], {})};
+  baseline.measurePeakRss = true;
+  cases.push_back(baseline);
+
+  for (ArchivePlacement placement : {ArchivePlacement::kSidecar, ArchivePlacement::kAppended}) {
+    const auto& deployments =
+        placement == ArchivePlacement::kAppended ? layout.appended : layout.sidecar;
+    for (size_t i = 0; i < kArchiveScales.size(); ++i) {
+      ProcessCase quiet{launcherCaseName(placement, kArchiveScales[i].label),
+                        launcherSpec(deployments[i], {})};
+      // The smallest archive is the one set against the baseline.
+      quiet.measurePeakRss = i == 0;
+      cases.push_back(quiet);
+    }
+    // The verbose listing names the scratch paths, so only its last line is compared.
+    ProcessCase verbose{launcherCaseName(placement, kArchiveScales[0].label, true),
+                        launcherSpec(deployments[0], {kVerbose})};
+    verbose.out = "Status:zekInitializeApplication completed\n";
+    verbose.outLastLineOnly = true;
+    cases.push_back(verbose);
+  }
+
+  // The dynamic loader searches the library path too, for every library of both programs, so
+  // the baseline runs with the same path. Relative entries, run from the deployment: 10,000
+  // absolute ones would not fit in one environment string.
+  for (int length : kLibraryPathLengths) {
+    std::string variable = "LD_LIBRARY_PATH=" + libraryPathValue("", length);
+    // At 10,000 entries a run takes about a second, nearly all of it the loader's.
+    int repetitions = length >= 10000 ? 7 : length >= 100 ? 40 : 100;
+    ProcessCase launcher{libraryPathCaseName("launcher/sidecar", length),
+                         launcherSpec(layout.libraryPath, {variable})};
+    ProcessCase bare{libraryPathCaseName("baseline", length),
+                     baselineSpec(layout.libraryPath, {variable})};
+    for (ProcessCase* c : {&launcher, &bare}) {
+      c->spec.cwd = layout.libraryPath.dir;
+      c->repetitions = repetitions;
+      cases.push_back(*c);
+    }
+  }
+  return cases;
+}
+
+bool checkProcessCase(const ProcessCase& processCase, const std::string& scratch,
+                      std::string* err) {
+  TimedProcess process(processCase.spec);
+  ProcessRun run, probed;
+  std::string outPath = scratch + "/check.out", errPath = scratch + "/check.err";
+  if (!process.run(&run, err, outPath, errPath) ||
+      !process.measurePeakRss(builtProbePath(), scratch + "/check.rss", &probed, err)) {
+    return false;
+  }
+  std::string out = readFile(outPath), errText = readFile(errPath);
+  if (processCase.outLastLineOnly) out = lastLine(out);
+  if (run.status == 0 && probed.status == 0 && errText.empty() && out == processCase.out) {
+    return true;
+  }
+  *err = processCase.name + ": the check run gave status " + std::to_string(run.status) +
+         " (through the probe " + std::to_string(probed.status) + "), standard output \"" + out +
+         "\" and standard error \"" + errText + "\"; expected 0, \"" + processCase.out +
+         "\" and nothing";
+  return false;
+}
+
+void registerProcessCase(const ProcessCase& processCase, const std::string& scratch) {
+  auto process = std::make_shared<TimedProcess>(processCase.spec);
+  bool measurePeakRss = processCase.measurePeakRss;
+  std::string resultPath = scratch + "/peak.rss";
+  benchmark::RegisterBenchmark(
+      processCase.name.c_str(),
+      [process, measurePeakRss, resultPath](benchmark::State& state) {
+        auto exitedAsExpected = [&](const ProcessRun& run, const std::string& err, bool ok) {
+          if (!ok) {
+            state.SkipWithError(err.c_str());
+          } else if (run.status != 0) {
+            state.SkipWithError(("exited with " + std::to_string(run.status)).c_str());
+          }
+          return ok && run.status == 0;
+        };
+        for (auto _ : state) {
+          ProcessRun run;
+          std::string err;
+          if (!exitedAsExpected(run, err, process->run(&run, &err))) break;
+          state.SetIterationTime(run.seconds);
+        }
+        if (!measurePeakRss || state.error_occurred()) return;
+        ProcessRun probed;
+        std::string err;
+        if (exitedAsExpected(
+                probed, err,
+                process->measurePeakRss(builtProbePath(), resultPath, &probed, &err))) {
+          state.counters[kPeakRssCounter] = static_cast<double>(probed.peakRssKiB);
+        }
+      })
+      ->Iterations(processCase.iterations)
+      ->Repetitions(processCase.repetitions)
+      ->ReportAggregatesOnly(true)
+      ->UseManualTime()
+      ->Unit(benchmark::kMicrosecond);
+}

@@ -1,0 +1,49 @@
+// The process-level cases: each iteration starts the launcher (or the baseline) afresh and times
+// it until it has been reaped; the peak resident set of the runs is kept as a counter.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "bench/bench_layout.h"
+#include "bench/timed_process.h"
+
+namespace case_names {
+inline constexpr char kBaseline[] = "process/baseline";
+}  // namespace case_names
+
+// The case that runs the launcher with its archive at |placement| and of the size |scaleLabel|,
+// verbose or not.
+std::string launcherCaseName(ArchivePlacement placement, const std::string& scaleLabel,
+                             bool verbose = false);
+
+// The library path cases, launcher and baseline, with |length| entries.
+std::string libraryPathCaseName(const std::string& program, int length);
+
+// The counter that holds the peak resident set, in KiB.
+inline constexpr char kPeakRssCounter[] = "peak_rss_KiB";
+
+struct ProcessCase {
+  std::string name;
+  ProcessSpec spec;
+  // One run a repetition, many repetitions: the interleaving mixes the cases run by run, and the
+  // median is that of single runs, which a stray slow run does not move.
+  int iterations = 1;
+  int repetitions = 300;
+  // Each repetition ends with one run through the peak resident set probe, outside the timing.
+  bool measurePeakRss = false;
+  // What the check run before the measurement must give, so that no figure comes from a broken
+  // deployment: exit status 0, nothing on standard error, and this standard output, whole or
+  // (for a verbose run, whose listing names the scratch paths) its last line.
+  std::string out = "";
+  bool outLastLineOnly = false;
+};
+
+std::vector<ProcessCase> listProcessCases(const BenchLayout& layout);
+
+// Runs |processCase| once with its output in files below |scratch|, and once through the probe,
+// and compares what it gave with what the case expects.
+bool checkProcessCase(const ProcessCase& processCase, const std::string& scratch, std::string* err);
+
+// The probe writes its figure to a file below |scratch|.
+void registerProcessCase(const ProcessCase& processCase, const std::string& scratch);

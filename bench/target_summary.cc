@@ -1,0 +1,133 @@
+#include "bench/target_summary.h"
+
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "bench/bench_layout.h"
+#include "bench/process_cases.h"
+
+namespace {
+
+struct Row {
+  std::string what;
+  std::function<std::optional<double>()> measure;
+  std::string unit;  // "" for a ratio
+  std::optional<double> limit;
+};
+
+std::string format(double value, const std::string& unit) {
+  char text[64];
+  snprintf(text, sizeof text, unit.empty() ? "%.3f" : "%.1f %s", value, unit.c_str());
+  return text;
+}
+
+void printRows(const std::string& title, const std::vector<Row>& rows, std::ostream& out) {
+  out << "\n" << title << "\n";
+  char line[256];
+  snprintf(line, sizeof line, "%-74s %14s %12s  %s\n", "", "measured", "limit", "");
+  out << line;
+  for (const Row& row : rows) {
+    std::optional<double> value = row.measure();
+    std::string limit = row.limit ? format(*row.limit, row.unit) : "";
+    std::string verdict = !value                 ? "not measured"
+                          : !row.limit           ? ""
+                          : *value <= *row.limit ? "met"
+                                                 : "missed";
+    snprintf(line, sizeof line, "%-74s %14s %12s  %s\n", row.what.c_str(),
+             value ? format(*value, row.unit).c_str() : "-", limit.c_str(), verdict.c_str());
+    out << line;
+  }
+}
+
+}  // namespace
+
+void MedianRecorder::ReportRuns(const std::vector<Run>& runs) {
+  for (const Run& run : runs) {
+    if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median" || run.error_occurred) {
+      continue;
+    }
+    CaseMedian median;
+    median.seconds = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+    auto counter = run.counters.find(kPeakRssCounter);
+    if (counter != run.counters.end()) median.peakRssKiB = counter->second.value;
+    medians_[run.run_name.function_name] = median;
+  }
+  ConsoleReporter::ReportRuns(runs);
+}
+
+std::optional<CaseMedian> MedianRecorder::median(const std::string& name) const {
+  auto found = medians_.find(name);
+  if (found == medians_.end()) return std::nullopt;
+  return found->second;
+}
+
+void printTargets(const MedianRecorder& medians, std::ostream& out) {
+  if (medians.empty()) return;
+  auto ratio = [&](std::string over, std::string under) {
+    return [&medians, over, under]() -> std::optional<double> {
+      auto a = medians.median(over), b = medians.median(under);
+      if (!a || !b || b->seconds <= 0) return std::nullopt;
+      return a->seconds / b->seconds;
+    };
+  };
+  auto extraRss = [&](std::string launcher) {
+    return [&medians, launcher]() -> std::optional<double> {
+      auto a = medians.median(launcher), b = medians.median(case_names::kBaseline);
+      if (!a || !b || a->peakRssKiB <= 0 || b->peakRssKiB <= 0) return std::nullopt;
+      return a->peakRssKiB - b->peakRssKiB;
+    };
+  };
+  auto extraTime = [&](std::string launcher, std::string baseline) {
+    return [&medians, launcher, baseline]() -> std::optional<double> {
+      auto a = medians.median(launcher), b = medians.median(baseline);
+      if (!a || !b) return std::nullopt;
+      return (a->seconds - b->seconds) * 1e6;
+    };
+  };
+  const std::string small = kArchiveScales.front().label, large = kArchiveScales.back().label;
+  std::vector<Row> targets, details;
+  for (ArchivePlacement placement : {ArchivePlacement::kSidecar, ArchivePlacement::kAppended}) {
+    std::string where = placement == ArchivePlacement::kSidecar ? "sidecar" : "appended";
+    std::string smallCase = launcherCaseName(placement, small);
+    targets.push_back({"wall time, launcher with " + where + " archive / baseline",
+                       ratio(smallCase, case_names::kBaseline), "", 1.05});
+    targets.push_back({"wall time, " + large + " / " + small + " " + where + " archive",
+                       ratio(launcherCaseName(placement, large), smallCase), "", 1.02});
+    targets.push_back({"peak RSS, launcher with " + where + " archive - baseline",
+                       extraRss(smallCase), "KiB", 512});
+    details.push_back({"wall time, launcher with " + where + " archive - baseline",
+                       extraTime(smallCase, case_names::kBaseline), "us", std::nullopt});
+    for (size_t i = 1; i + 1 < kArchiveScales.size(); ++i) {
+      std::string label = kArchiveScales[i].label;
+      details.push_back({"wall time, " + label + " / " + small + " " + where + " archive",
+                         ratio(launcherCaseName(placement, label), smallCase), "", std::nullopt});
+    }
+    details.push_back({"wall time, verbose / quiet, " + where + " archive",
+                       ratio(launcherCaseName(placement, small, true), smallCase), "",
+                       std::nullopt});
+  }
+  for (int length : kLibraryPathLengths) {
+    std::string launcher = libraryPathCaseName("launcher/sidecar", length);
+    std::string baseline = libraryPathCaseName("baseline", length);
+    std::string what = "LD_LIBRARY_PATH of " + std::to_string(length) + " entries";
+    details.push_back({"wall time, " + what + ", launcher - baseline",
+                       extraTime(launcher, baseline), "us", std::nullopt});
+    details.push_back({"wall time, " + what + ", launcher / baseline", ratio(launcher, baseline),
+                       "", std::nullopt});
+  }
+  printRows("Start-up targets (medians of this run)", targets, out);
+  printRows("Details", details, out);
+
+  out << "\nMedians\n";
+  char line[256];
+  for (const auto& [name, median] : medians.all()) {
+    snprintf(line, sizeof line, "%-60s %12.2f us", name.c_str(), median.seconds * 1e6);
+    out << line;
+    if (median.peakRssKiB > 0) {
+      snprintf(line, sizeof line, " %10.0f KiB peak RSS", median.peakRssKiB);
+      out << line;
+    }
+    out << "\n";
+  }
+}

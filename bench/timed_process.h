@@ -1,0 +1,50 @@
+// A process started afresh as a user starts the launcher: an environment that the caller sets
+// whole, standard input from /dev/null and its output to /dev/null (or to files, for the check
+// run), timed from the spawn until it has been reaped.
+#pragma once
+
+#include <spawn.h>
+
+#include <string>
+#include <vector>
+
+struct ProcessSpec {
+  std::string program;
+  std::vector<std::string> argv;
+  std::vector<std::string> env;
+  std::string cwd;  // empty: the benchmark's own
+};
+
+struct ProcessRun {
+  int status = -1;      // the exit status, or 128 + the signal that ended it
+  double seconds = 0;   // wall time from the spawn until the process was reaped
+  long peakRssKiB = 0;  // the child's own peak resident set (ru_maxrss of wait4)
+};
+
+class TimedProcess {
+ public:
+  explicit TimedProcess(ProcessSpec spec);
+  TimedProcess(const TimedProcess&) = delete;
+  TimedProcess& operator=(const TimedProcess&) = delete;
+
+  const ProcessSpec& spec() const { return spec_; }
+
+  // Runs the process once, its standard output and error written to the files at |outPath| and
+  // |errPath|.
+  bool run(ProcessRun* run, std::string* err, const std::string& outPath = "/dev/null",
+           const std::string& errPath = "/dev/null") const;
+
+  // Runs the process once through the peak resident set probe at |probePath|, which writes the
+  // figure to the file at |resultPath|; |run| gets the status and the figure, not the time.
+  bool measurePeakRss(const std::string& probePath, const std::string& resultPath, ProcessRun* run,
+                      std::string* err) const;
+
+ private:
+  bool spawn(const std::string& program, char* const* argv, const std::string& outPath,
+             const std::string& errPath, const std::string& resultPath, ProcessRun* run,
+             std::string* err) const;
+
+  ProcessSpec spec_;
+  std::vector<char*> argv_;
+  std::vector<char*> env_;
+};

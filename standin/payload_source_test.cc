@@ -1,0 +1,85 @@
+#include "standin/payload_source.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+using namespace std::string_literals;
+
+// The last 8192 bytes, which the payload never includes. Not zero bytes, so that a payload that
+// ran into them would show.
+const std::string kBlock(8192, 'B');
+
+class ReadPayload : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/payload-source-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(pattern));
+    dir_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string write(const std::string& bytes) {
+    std::string path = dir_ + "/archive";
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    return path;
+  }
+
+  std::string dir_;
+};
+
+TEST_F(ReadPayload, TakesTheBytesFromTheOffsetUpToTheBlockOrTheFirstNul) {
+  struct Case {
+    std::string before;  // the file's bytes before the block
+    int64_t offset;
+    std::string payload;
+  } cases[] = {
+      {"out a\n", 0, "out a\n"},
+      {"launcherout b\n", 8, "out b\n"},
+      {"out a\n\0out b\n"s, 0, "out a\n"},
+      {"\0out a\n"s, 0, ""},
+      {"", 0, ""},
+      // Longer than one read, with no NUL byte: every byte up to the block.
+      {std::string(10000, '#'), 0, std::string(10000, '#')},
+      {std::string(5000, '#') + '\0' + "out a\n", 0, std::string(5000, '#')},
+  };
+  for (const Case& c : cases) {
+    std::string path = write(c.before + kBlock), payload, err;
+    ASSERT_TRUE(readPayload(path, c.offset, &payload, &err)) << err;
+    EXPECT_EQ(c.payload, payload) << c.before.size() << " bytes at " << c.offset;
+  }
+}
+
+TEST_F(ReadPayload, StopsAtTheZeroBytesOfASparseArchive) {
+  std::string path = write("# nothing to do\n");
+  constexpr off_t kSize = off_t{1} << 40;  // 1 TiB, far more than memory: no read of it all
+  ASSERT_EQ(0, truncate(path.c_str(), kSize));
+  std::string payload, err;
+  ASSERT_TRUE(readPayload(path, 0, &payload, &err)) << err;
+  EXPECT_EQ("# nothing to do\n", payload);
+}
+
+TEST_F(ReadPayload, RefusesAShortFileAndAnOffsetOutsideThePayload) {
+  std::string shortFile = write("out a\n");
+  std::string payload, err;
+  EXPECT_FALSE(readPayload(shortFile, 0, &payload, &err));
+  EXPECT_EQ("cannot read the application payload from " + shortFile +
+                ": the file is 6 bytes, shorter than its 8192-byte data block",
+            err);
+
+  std::string path = write("out a\n" + kBlock);
+  for (int64_t offset : {int64_t{-1}, int64_t{7}}) {
+    EXPECT_FALSE(readPayload(path, offset, &payload, &err));
+    EXPECT_EQ("cannot read the application payload from " + path + ": the payload offset " +
+                  std::to_string(offset) + " lies outside 0..6",
+              err);
+  }
+}
+
+}  // namespace
