@@ -19,6 +19,29 @@ int32_t fieldInt32(const unsigned char* bytes, const layout::Field& field) {
 
 }  // namespace
 
+bool resolveTextSpans(const unsigned char* block, TextSpans* spans, std::string* err) {
+  TextSpans resolved;
+  size_t endMark = layout::kTextAreaEnd;
+  for (int slot = 0; slot < layout::kTextSlotCount; ++slot) {
+    int32_t offset = fieldInt32(block, layout::kTextOffsetFields[slot]);
+    if (offset == 0) continue;
+    std::string name(layout::kTextSlotNames[slot]);
+    if (offset < 0 || static_cast<size_t>(offset) < layout::kTextAreaBegin) {
+      *err = "the " + name + " offset " + std::to_string(offset) + " lies outside the text area";
+      return false;
+    }
+    if (static_cast<size_t>(offset) > endMark) {
+      *err = "the " + name + " offset " + std::to_string(offset) +
+             " lies above the end of its span (" + std::to_string(endMark) + ")";
+      return false;
+    }
+    resolved[slot] = {true, static_cast<size_t>(offset), endMark};
+    endMark = static_cast<size_t>(offset);
+  }
+  *spans = resolved;
+  return true;
+}
+
 bool parseDataBlock(DataBlock* block, const unsigned char* bytes, size_t size, std::string* err) {
   *block = DataBlock();
   if (size != static_cast<size_t>(layout::kBlockSize)) {
@@ -35,23 +58,15 @@ bool parseDataBlock(DataBlock* block, const unsigned char* bytes, size_t size, s
   }
 
   // Resolve every span before anything is stored, so a malformed block leaves the record initial.
+  TextSpans spans;
+  if (!resolveTextSpans(bytes, &spans, err)) return false;
   std::string texts[layout::kTextSlotCount];
-  size_t endMark = layout::kTextAreaEnd;
   for (int slot = 0; slot < layout::kTextSlotCount; ++slot) {
-    int32_t offset = fieldInt32(bytes, layout::kTextOffsetFields[slot]);
-    if (offset == 0) continue;
-    std::string name(layout::kTextSlotNames[slot]);
-    if (offset < 0 || static_cast<size_t>(offset) < layout::kTextAreaBegin) {
-      *err = "the " + name + " offset " + std::to_string(offset) + " lies outside the text area";
-      return false;
+    const TextSpan& span = spans[slot];
+    if (span.present) {
+      texts[slot].assign(reinterpret_cast<const char*>(bytes) + span.offset,
+                         span.end - span.offset);
     }
-    if (static_cast<size_t>(offset) > endMark) {
-      *err = "the " + name + " offset " + std::to_string(offset) +
-             " lies above the end of its span (" + std::to_string(endMark) + ")";
-      return false;
-    }
-    texts[slot].assign(reinterpret_cast<const char*>(bytes) + offset, endMark - offset);
-    endMark = offset;
   }
 
   block->blockSize = fieldInt32(bytes, layout::kBlockSizeField);

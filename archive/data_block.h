@@ -2,11 +2,14 @@
 // bytes held in memory.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "archive/data_block_layout.h"
 
 // Texts are byte strings with a length: they keep every byte of their field or span, NUL bytes
 // included. Users read them up to the first NUL (see cString).
@@ -26,6 +29,20 @@ struct DataBlock {
   std::string mainParam;
   std::vector<std::string> listItems;
 };
+
+// Where one text of the block lies: from the offset in its slot up to, not including, |end|.
+struct TextSpan {
+  bool present = false;  // a zero slot means no text
+  size_t offset = 0;
+  size_t end = 0;
+};
+using TextSpans = std::array<TextSpan, layout::kTextSlotCount>;
+
+// Resolves the spans of the five texts of a block of layout::kBlockSize bytes from its offset
+// slots, indexed by layout::TextSlot: the first present text runs up to the end of the text
+// area, each later one up to the previous present one. Fails, saying why, when a slot lies
+// outside the text area or above the end of its span.
+bool resolveTextSpans(const unsigned char* block, TextSpans* spans, std::string* err);
 
 // Fills |block| from the |size| bytes of a data block. Returns true when the block is accepted.
 // A block with another version tag is refused: blockSize, embeddedArchiveParam and versionTag

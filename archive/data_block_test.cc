@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <sstream>
+#include <tuple>
 
 #include "archive/data_block_layout.h"
 #include "archive/data_block_writer.h"
@@ -87,6 +88,31 @@ TEST(ParseDataBlock, SpansRunToTheNextPresentText) {
   ASSERT_TRUE(parse(bytes, &b, &err)) << err;
   EXPECT_EQ(8u, b.completeMessage.size());
   EXPECT_EQ("", b.startMessage);
+}
+
+TEST(ResolveTextSpans, GivesEachPresentTextItsOffsetAndEnd) {
+  std::string bytes = build({});
+  setBlockInt32(&bytes, layout::kTextOffsetFields[layout::kCompleteMessage], 8000);
+  setBlockInt32(&bytes, layout::kTextOffsetFields[layout::kList], 8000);
+  setBlockInt32(&bytes, layout::kTextOffsetFields[layout::kMainParam], 1024);
+  TextSpans spans;
+  std::string err;
+  ASSERT_TRUE(resolveTextSpans(reinterpret_cast<const unsigned char*>(bytes.data()), &spans, &err))
+      << err;
+  auto span = [&](layout::TextSlot s) {
+    return std::tuple(spans[s].present, spans[s].offset, spans[s].end);
+  };
+  EXPECT_EQ(span(layout::kStartMessage), std::tuple(false, 0u, 0u));
+  EXPECT_EQ(span(layout::kCompleteMessage), std::tuple(true, 8000u, 8188u));
+  EXPECT_EQ(span(layout::kComponentParam), std::tuple(false, 0u, 0u));
+  EXPECT_EQ(span(layout::kList), std::tuple(true, 8000u, 8000u));
+  EXPECT_EQ(span(layout::kMainParam), std::tuple(true, 1024u, 8000u));
+
+  setBlockInt32(&bytes, layout::kTextOffsetFields[layout::kMainParam], 8001);
+  EXPECT_FALSE(
+      resolveTextSpans(reinterpret_cast<const unsigned char*>(bytes.data()), &spans, &err));
+  EXPECT_EQ("the mainParam offset 8001 lies above the end of its span (8000)", err);
+  EXPECT_EQ(span(layout::kMainParam), std::tuple(true, 1024u, 8000u));
 }
 
 TEST(ParseDataBlock, SplitsTheListAtEveryComma) {

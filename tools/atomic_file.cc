@@ -88,3 +88,13 @@ mode_t newFileMode() {
   umask(mask);
   return 0666 & ~mask;
 }
+
+bool existingFileMode(const std::string& path, mode_t* mode, std::string* err) {
+  struct stat status;
+  if (stat(path.c_str(), &status) != 0) {
+    *err = "cannot examine " + path + ": " + strerror(errno);
+    return false;
+  }
+  *mode = status.st_mode & 0777;
+  return true;
+}

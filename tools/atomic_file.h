@@ -15,3 +15,6 @@ bool writeFileAtomically(const std::string& path, const std::vector<std::string_
 
 // The mode that a file created by this process gets: 0666 less the umask.
 mode_t newFileMode();
+
+// The permission bits of the file at |path|, for an output that keeps them.
+bool existingFileMode(const std::string& path, mode_t* mode, std::string* err);

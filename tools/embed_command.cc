@@ -1,44 +1,45 @@
 #include "tools/embed_command.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstring>
 #include <memory>
 
 #include "archive/data_block_layout.h"
-#include "archive/data_block_reader.h"
 #include "archive/data_block_writer.h"
+#include "archive/embedded_probe.h"
+#include "tools/archive_file.h"
 #include "tools/atomic_file.h"
 #include "tools/whole_file.h"
 
 bool embedArchive(const EmbedRequest& request, std::string* err) {
-  std::string launcher;
-  if (!readWholeFile(request.launcherPath, &launcher, err)) return false;
-  struct stat launcherStatus;
-  if (stat(request.launcherPath.c_str(), &launcherStatus) != 0) {
-    *err = "cannot examine " + request.launcherPath + ": " + strerror(errno);
-    return false;
+  const std::string& launcherPath = request.launcherPath;
+  // The launcher's own probe decides whether an archive is there already, so that the tool never
+  // stacks a second one behind it.
+  ArchiveFile carrier;
+  std::string plainLauncher;
+  std::string_view launcher;
+  if (isArchiveEmbedded(launcherPath)) {
+    if (!request.replace) {
+      *err = launcherPath + " already carries an archive (give --replace to replace it)";
+      return false;
+    }
+    if (!readArchiveFile(launcherPath, &carrier, err) ||
+        !executableBeforeArchive(launcherPath, carrier, &launcher, err)) {
+      return false;
+    }
+  } else {
+    if (!readWholeFile(launcherPath, &plainLauncher, err)) return false;
+    launcher = plainLauncher;
   }
-  std::string archive;
-  if (!readWholeFile(request.archivePath, &archive, err)) return false;
+  mode_t mode = 0;
+  if (!existingFileMode(launcherPath, &mode, err)) return false;
 
   // The launcher's own reader decides, so that the tool accepts exactly what the launcher will.
-  DataBlock accepted;
-  std::string why;
-  if (!readDataBlock(request.archivePath, &accepted, &why) ||
-      archive.size() < static_cast<size_t>(layout::kBlockSize)) {
-    *err = request.archivePath +
-           " holds no accepted data block: " + (why.empty() ? "it changed while being read" : why);
-    return false;
-  }
-
-  size_t payloadSize = archive.size() - layout::kBlockSize;
-  std::string block = archive.substr(payloadSize);
+  ArchiveFile archive;
+  if (!readArchiveFile(request.archivePath, &archive, err)) return false;
+  std::string block = archive.bytes.substr(archive.parts.blockOffset);
   setBlockInt64(&block, layout::kEmbeddedArchiveParamField, static_cast<int64_t>(launcher.size()));
-  std::string_view payload = std::string_view(archive).substr(0, payloadSize);
-  return writeFileAtomically(request.outputPath, {launcher, payload, block},
-                             launcherStatus.st_mode & 0777, err);
+  std::string_view payload = std::string_view(archive.bytes)
+                                 .substr(archive.parts.payloadOffset, archive.parts.payloadSize);
+  return writeFileAtomically(request.outputPath, {launcher, payload, block}, mode, err);
 }
 
 Command addEmbedCommand(CLI::App* app) {
@@ -48,10 +49,15 @@ Command addEmbedCommand(CLI::App* app) {
   embed->footer(
       "The output holds the launcher's bytes, the archive's payload and the archive's data block "
       "with embeddedArchiveParam set to the launcher's size, where the payload starts. It gets "
-      "the launcher's permission bits.");
+      "the launcher's permission bits. A launcher that already carries an archive (by the "
+      "launcher's own probe) is refused; with --replace its old archive is left out, so that "
+      "archives are never stacked. ARCHIVE may also be an executable with an archive appended: "
+      "its payload is taken.");
   embed->add_option("LAUNCHER", request->launcherPath, "The launcher executable")->required();
   embed->add_option("ARCHIVE", request->archivePath, "The archive, as qpa pack writes it")
       ->required();
   embed->add_option("-o,--output", request->outputPath, "The executable to write")->required();
-  return Command{embed, [request](std::string* err) { return embedArchive(*request, err); }};
+  embed->add_flag("--replace", request->replace,
+                  "Replace the archive that LAUNCHER already carries instead of refusing it");
+  return Command{embed, [request](int*, std::string* err) { return embedArchive(*request, err); }};
 }

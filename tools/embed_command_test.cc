@@ -55,8 +55,43 @@ TEST_F(EmbedTest, AppendsPayloadAndBlockPointingPastTheLauncher) {
   EXPECT_TRUE(isArchiveEmbedded(out_));
 }
 
+// An archive is never stacked behind another: the launcher's probe finds the first, and only
+// --replace lets it go.
+TEST_F(EmbedTest, ReplacesACarriedArchiveOnlyWhenTold) {
+  ASSERT_EQ(runQpa({"embed", launcher_, archive_, "-o", out_}).status, 0);
+  writeFile(payload_, "out Other\\n\n");
+  const std::string other = dir_.file("other.qpa");
+  ASSERT_EQ(runQpa({"pack", payload_, "-o", other, "--start-message", "Again"}).status, 0);
+  const std::string again = dir_.file("again");
+
+  ProcessResult run = runQpa({"embed", out_, other, "-o", again});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err,
+            "qpa: " + out_ + " already carries an archive (give --replace to replace it)\n");
+  EXPECT_EQ(dir_.names().count("again"), 0u);
+
+  run = runQpa({"embed", out_, other, "-o", again, "--replace"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string fresh = dir_.file("fresh");
+  ASSERT_EQ(runQpa({"embed", launcher_, other, "-o", fresh}).status, 0);
+  EXPECT_EQ(readFile(again), readFile(fresh));
+  EXPECT_EQ(permissionBits(again), 0751u);
+
+  // In place, as a deployment is updated.
+  run = runQpa({"embed", out_, other, "-o", out_, "--replace"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(readFile(out_), readFile(fresh));
+
+  // An executable given as the archive gives its payload, not its launcher.
+  run = runQpa({"embed", launcher_, fresh, "-o", again});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(readFile(again), readFile(fresh));
+}
+
 TEST_F(EmbedTest, BadInputGivesOneLineAndNoFile) {
   writeFile(dir_.file("short"), "12345");
+  // It carries an archive by the launcher's probe, but is no executable to keep.
+  writeFile(dir_.file("bare"), readFile(archive_));
   ProcessResult run = runQpa({"pack", payload_, "-o", dir_.file("other.qpa"), "--tag", "OTHER"});
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string missing = dir_.file("missing");
@@ -85,6 +120,9 @@ TEST_F(EmbedTest, BadInputGivesOneLineAndNoFile) {
       {{"embed", launcher_, archive_}, "qpa: --output is required\n"},
       {{"embed", launcher_, archive_, "-o", out_, "--force"},
        "qpa: The following argument was not expected: --force\n"},
+      {{"embed", dir_.file("bare"), archive_, "-o", out_, "--replace"},
+       "qpa: " + dir_.file("bare") +
+           " is no executable with an archive appended: it does not start with an ELF header\n"},
   };
   const std::set<std::string> before = dir_.names();
   for (const Row& row : rows) {

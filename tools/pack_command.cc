@@ -106,7 +106,7 @@ Command addPackCommand(CLI::App* app) {
   pack->add_option("--block-size", f.blockSize, "The blockSize field, 32-bit")
       ->capture_default_str();
 
-  return Command{pack, [args](std::string* err) {
+  return Command{pack, [args](int*, std::string* err) {
                    return args->decodeTexts(err) && packArchive(args->request, err);
                  }};
 }

@@ -51,3 +51,25 @@ bool unescapeText(std::string_view text, std::string* bytes, std::string* err) {
   *bytes = std::move(out);
   return true;
 }
+
+std::string escapeText(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (char c : bytes) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (byte >= 0x20 && byte <= 0x7e) {
+      out += c;
+    } else {
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xf];
+    }
+  }
+  return out;
+}

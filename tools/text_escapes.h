@@ -8,3 +8,8 @@
 
 // Decodes |text| into |bytes|; fails, saying why, on an unknown or unfinished escape.
 bool unescapeText(std::string_view text, std::string* bytes, std::string* err);
+
+// The inverse: printable ASCII stays, a backslash, a line feed and a tab get their escapes, and
+// every other byte (NUL, control bytes, bytes above 0x7e) becomes \xHH, so that the result is
+// plain ASCII on one line.
+std::string escapeText(std::string_view bytes);

@@ -45,3 +45,24 @@ TEST(UnescapeText, RefusesUnknownAndUnfinishedEscapes) {
     EXPECT_EQ(bytes, "kept") << c.typed;
   }
 }
+
+TEST(EscapeText, MakesEveryByteVisibleAndUnescapesBack) {
+  struct Case {
+    std::string bytes;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"", ""},
+      {"plain, \"quoted\" text", "plain, \"quoted\" text"},
+      {"a\nb\tc\\", "a\\nb\\tc\\\\"},
+      {"7\0\0\0"s, "7\\x00\\x00\\x00"},
+      {"\r\x1b\x7f\xc3\xa9", "\\x0d\\x1b\\x7f\\xc3\\xa9"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(escapeText(c.bytes), c.shown);
+
+  std::string every;
+  for (int byte = 0; byte < 256; ++byte) every += static_cast<char>(byte);
+  std::string back, err;
+  ASSERT_TRUE(unescapeText(escapeText(every), &back, &err)) << err;
+  EXPECT_EQ(back, every);
+}

@@ -1,0 +1,240 @@
+#include "tools/show_command.h"
+
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+
+#include "archive/data_block_layout.h"
+#include "archive/data_block_reader.h"
+#include "archive/embedded_probe.h"
+#include "archive/little_endian.h"
+#include "tools/archive_file.h"
+#include "tools/text_escapes.h"
+#include "tools/whole_file.h"
+
+namespace {
+
+// Keys in the order in which the text form shows them.
+using json = nlohmann::ordered_json;
+
+// Everything show reports, gathered before it is written in either form.
+struct Shown {
+  std::string path;
+  uint64_t size = 0;
+  std::optional<int32_t> trailer;
+  bool appended = false;
+  bool accepted = false;
+  std::string refusal;
+  DataBlock block;
+  TextSpans spans;
+  std::optional<ArchiveParts> parts;
+  std::string partsError;
+};
+
+bool gather(const std::string& path, Shown* shown, std::string* err) {
+  std::string bytes;
+  if (!readWholeFile(path, &bytes, err)) return false;
+  shown->path = path;
+  shown->size = bytes.size();
+  if (bytes.size() >= layout::kTrailerField.width) {
+    shown->trailer = static_cast<int32_t>(
+        loadLE32(reinterpret_cast<const unsigned char*>(bytes.data() + bytes.size() - 4)));
+  }
+  shown->appended = isArchiveEmbedded(path);
+  shown->accepted = readDataBlock(path, &shown->block, &shown->refusal);
+  if (!shown->accepted) return true;
+  std::string why;
+  const auto* block =
+      reinterpret_cast<const unsigned char*>(bytes.data() + bytes.size() - layout::kBlockSize);
+  // The reader accepted these very spans; a file changed since then shows its new reason.
+  if (!resolveTextSpans(block, &shown->spans, &why)) {
+    shown->accepted = false;
+    shown->refusal = why;
+    return true;
+  }
+  ArchiveParts parts;
+  if (locateArchiveParts(bytes, shown->block, &parts, &shown->partsError)) shown->parts = parts;
+  return true;
+}
+
+// A text in quotes, escaped, with a run of NUL bytes at its end (the padding of a fixed-width
+// field, or of a span) counted rather than spelled out.
+std::string quoted(const std::string& text) {
+  size_t end = text.find_last_not_of('\0');
+  end = end == std::string::npos ? 0 : end + 1;
+  std::string shown = "\"" + escapeText(std::string_view(text).substr(0, end)) + "\"";
+  if (end < text.size()) shown += " + " + std::to_string(text.size() - end) + " NUL";
+  return shown;
+}
+
+const std::string* spanText(const DataBlock& block, int slot) {
+  switch (slot) {
+    case layout::kStartMessage:
+      return &block.startMessage;
+    case layout::kCompleteMessage:
+      return &block.completeMessage;
+    case layout::kComponentParam:
+      return &block.componentParam;
+    case layout::kMainParam:
+      return &block.mainParam;
+  }
+  return nullptr;
+}
+
+// The list's span as it lay in the block: its items joined again by the commas that split it.
+std::string listSpan(const DataBlock& block) {
+  std::string span;
+  for (size_t i = 0; i < block.listItems.size(); ++i) {
+    if (i > 0) span += layout::kListSeparator;
+    span += block.listItems[i];
+  }
+  return span;
+}
+
+std::string slotText(const DataBlock& block, int slot) {
+  return slot == layout::kList ? listSpan(block) : *spanText(block, slot);
+}
+
+void writeText(const Shown& s, std::ostream& out) {
+  out << "file: " << escapeText(s.path) << "\n";
+  out << "size: " << s.size << " bytes\n";
+  out << "trailer: "
+      << (s.trailer ? std::to_string(*s.trailer) : "none: the file is shorter than 4 bytes")
+      << "\n";
+  out << "launcher's probe: " << (s.appended ? "an appended archive" : "no appended archive")
+      << "\n";
+  out << "data block: " << (s.accepted ? "accepted" : "not accepted: " + escapeText(s.refusal))
+      << "\n";
+  const DataBlock& b = s.block;
+  // A refused block still yields these three; a malformed one yields nothing.
+  if (!s.accepted && b.versionTag.empty()) return;
+  out << "blockSize: " << b.blockSize
+      << (s.trailer && *s.trailer == b.blockSize ? ", as the trailer" : ", unlike the trailer")
+      << "\n";
+  out << "embeddedArchiveParam: " << b.embeddedArchiveParam << "\n";
+  out << "versionTag: " << quoted(b.versionTag) << "\n";
+  if (!s.accepted) return;
+  out << "majorVersion: " << quoted(b.majorVersion) << "\n";
+  out << "minorVersion: " << quoted(b.minorVersion) << "\n";
+  out << "updaterVersion: " << quoted(b.updaterVersion) << "\n";
+  out << "uuid: " << quoted(b.uuid) << "\n";
+  out << "mainIntParam: " << b.mainIntParam << "\n";
+  for (int slot = 0; slot < layout::kTextSlotCount; ++slot) {
+    const TextSpan& span = s.spans[slot];
+    out << layout::kTextSlotNames[slot] << ": ";
+    if (!span.present) {
+      out << "absent\n";
+      continue;
+    }
+    size_t size = span.end - span.offset;
+    out << size << (size == 1 ? " byte" : " bytes") << " from offset " << span.offset << " to "
+        << span.end << ": " << quoted(slotText(b, slot)) << "\n";
+  }
+  out << "listItems:";
+  if (b.listItems.empty()) out << " none";
+  for (size_t i = 0; i < b.listItems.size(); ++i) {
+    out << (i == 0 ? " " : ", ") << quoted(b.listItems[i]);
+  }
+  out << "\n";
+  if (!s.parts) {
+    out << "payload: not located: " << s.partsError << "\n";
+  } else if (s.parts->executable) {
+    out << "payload: " << s.parts->payloadSize << " bytes at offset " << s.parts->payloadOffset
+        << ", after an executable of " << s.parts->payloadOffset << " bytes\n";
+  } else {
+    out << "payload: " << s.parts->payloadSize << " bytes at offset 0\n";
+  }
+}
+
+json asJson(const Shown& s) {
+  json doc;
+  doc["file"] = escapeText(s.path);
+  doc["size"] = s.size;
+  doc["trailer"] = s.trailer ? json(*s.trailer) : json(nullptr);
+  doc["appendedArchive"] = s.appended;
+  doc["accepted"] = s.accepted;
+  if (!s.accepted) doc["reason"] = escapeText(s.refusal);
+  const DataBlock& b = s.block;
+  if (!s.accepted && b.versionTag.empty()) {
+    doc["block"] = nullptr;
+    return doc;
+  }
+  json block;
+  block["blockSize"] = b.blockSize;
+  block["blockSizeMatchesTrailer"] = s.trailer && *s.trailer == b.blockSize;
+  block["embeddedArchiveParam"] = b.embeddedArchiveParam;
+  block["versionTag"] = escapeText(b.versionTag);
+  if (s.accepted) {
+    block["majorVersion"] = escapeText(b.majorVersion);
+    block["minorVersion"] = escapeText(b.minorVersion);
+    block["updaterVersion"] = escapeText(b.updaterVersion);
+    block["uuid"] = escapeText(b.uuid);
+    block["mainIntParam"] = b.mainIntParam;
+    json texts = json::object();
+    for (int slot = 0; slot < layout::kTextSlotCount; ++slot) {
+      const TextSpan& span = s.spans[slot];
+      std::string name(layout::kTextSlotNames[slot]);
+      if (!span.present) {
+        texts[name] = nullptr;
+        continue;
+      }
+      texts[name] = {{"offset", span.offset},
+                     {"end", span.end},
+                     {"size", span.end - span.offset},
+                     {"text", escapeText(slotText(b, slot))}};
+    }
+    block["texts"] = texts;
+    json items = json::array();
+    for (const std::string& item : b.listItems) items.push_back(escapeText(item));
+    block["listItems"] = items;
+  }
+  doc["block"] = block;
+  if (!s.accepted) return doc;
+  if (s.parts) {
+    doc["payload"] = {{"offset", s.parts->payloadOffset},
+                      {"size", s.parts->payloadSize},
+                      {"afterExecutable", s.parts->executable}};
+  } else {
+    doc["payload"] = nullptr;
+    doc["payloadError"] = s.partsError;
+  }
+  return doc;
+}
+
+}  // namespace
+
+bool showArchive(const ShowRequest& request, std::ostream& out, bool* accepted, std::string* err) {
+  Shown shown;
+  if (!gather(request.path, &shown, err)) return false;
+  if (request.json) {
+    out << asJson(shown).dump(2) << "\n";
+  } else {
+    writeText(shown, out);
+  }
+  out.flush();
+  *accepted = shown.accepted;
+  return true;
+}
+
+Command addShowCommand(CLI::App* app) {
+  auto request = std::make_shared<ShowRequest>();
+  CLI::App* show = app->add_subcommand(
+      "show", "Show every field of a file's data block as the launcher's reader yields it.");
+  show->footer(
+      "FILE is an archive or an executable with an archive appended. Texts are shown escaped "
+      "(\\n, \\t, \\\\, \\xHH for any other byte outside printable ASCII), as qpa pack takes "
+      "them; a run of NUL bytes at a text's end is counted. Each text's offset slot and span "
+      "are given in block offsets. The payload of an executable (a file that starts with an ELF "
+      "header) begins at embeddedArchiveParam, otherwise at 0. Exit status 0 when the launcher "
+      "accepts the block, 2 when it does not (the reason is shown), 1 when the file cannot be "
+      "read.");
+  show->add_option("FILE", request->path, "The archive or executable")->required();
+  show->add_flag("--json", request->json, "Print one JSON document");
+  return Command{show, [request](int* status, std::string* err) {
+                   bool accepted = false;
+                   if (!showArchive(*request, std::cout, &accepted, err)) return false;
+                   if (!accepted) *status = kAnswerNo;
+                   return true;
+                 }};
+}
