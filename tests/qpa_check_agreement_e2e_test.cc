@@ -1,0 +1,393 @@
+// qpa check against the launcher, end to end: both run as processes on the same deployment, with
+// the same environment, working directory and user. check exits 0 exactly when the launcher
+// reaches the runtime (the stand-in's trace is not empty); otherwise it writes the launcher's own
+// error lines, byte for byte. Where both say where the archive and the library are, they agree.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+#include "archive/data_block_layout.h"
+#include "archive/data_block_writer.h"
+#include "tests/deployment.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+const char kPayload[] = "out ok\\n\n";
+const char kLibrary[] = "libqxzekztvrt.so.7.14.1";
+
+// Replaces $ROOT, $DIR (the application directory) and $LIB in |text|.
+std::string expand(std::string text, const Deployment& d) {
+  for (auto [key, value] :
+       {std::pair{"$ROOT"s, d.root()}, {"$DIR"s, d.appDir()}, {"$LIB"s, std::string(kLibrary)}}) {
+    for (size_t at; (at = text.find(key)) != std::string::npos;)
+      text.replace(at, key.size(), value);
+  }
+  return text;
+}
+
+// Lays out |entries| after expand(): "PATH" is an empty file, "PATH/" a directory and
+// "PATH -> TARGET" a symbolic link.
+void layOut(const Deployment& d, const std::vector<std::string>& entries) {
+  for (const std::string& entry : entries) {
+    std::string text = expand(entry, d);
+    size_t arrow = text.find(" -> ");
+    std::string path = text.substr(0, arrow);
+    fs::create_directories(fs::path(path).parent_path());
+    if (arrow != std::string::npos) {
+      fs::create_symlink(text.substr(arrow + 4), path);
+    } else if (path.back() == '/') {
+      fs::create_directory(path);
+    } else {
+      writeFile(path, "");
+    }
+  }
+}
+
+std::string block(const DataBlockFields& fields = {}) {
+  std::string bytes, err;
+  if (!buildDataBlock(fields, &bytes, &err)) throw std::runtime_error(err);
+  return bytes;
+}
+
+std::string withSlot(layout::TextSlot slot, int32_t offset) {
+  std::string bytes = block();
+  setBlockInt32(&bytes, layout::kTextOffsetFields[slot], offset);
+  return bytes;
+}
+
+DataBlockFields versions(std::string major, std::string minor, std::string updater = "1") {
+  DataBlockFields f;
+  f.majorVersion = std::move(major);
+  f.minorVersion = std::move(minor);
+  f.updaterVersion = std::move(updater);
+  return f;
+}
+
+DataBlockFields tag(std::string text) {
+  DataBlockFields f;
+  f.versionTag = std::move(text);
+  return f;
+}
+
+struct Case {
+  std::string name;
+  std::function<void(Deployment&)> deploy;
+  std::vector<std::string> env = {};  // after expand(), added to the base environment
+  std::string deployment = "app";     // the name of the deployment's executable
+  std::string executable = "";  // as both are started and checked; empty: the deployment's own
+  std::string cwd = "$ROOT/cwd";
+  // Both run as an unprivileged user, when the test can drop to one, so that permissions bite.
+  bool unprivileged = false;
+};
+
+// The value of the first line of |text| that starts with |label|, if any.
+std::optional<std::string> lineAfter(const std::string& text, const std::string& label) {
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    if (text.compare(at, label.size(), label) == 0)
+      return text.substr(at + label.size(), end - at - label.size());
+    at = end + 1;
+  }
+  return std::nullopt;
+}
+
+// Where the launcher's verbose search trace says it found the library: its "Find NAME in " or
+// "Found NAME in " line.
+std::optional<std::string> foundIn(const std::string& out) {
+  for (const char* verb : {"Find ", "Found "}) {
+    std::optional<std::string> rest = lineAfter(out, verb);
+    size_t in = rest ? rest->find(" in ") : std::string::npos;
+    if (in != std::string::npos) return rest->substr(in + 4);
+  }
+  return std::nullopt;
+}
+
+void expectAgreement(const Case& c) {
+  SCOPED_TRACE(c.name);
+  Deployment d(c.deployment);
+  fs::create_directories(d.root() + "/cwd");
+  c.deploy(d);
+  // Without root the test's own user is as unprivileged as the case needs.
+  const bool drop = c.unprivileged && geteuid() == 0;
+  if (drop) giveRootTo(d, kUnprivilegedUid);
+  ProcessSpec launcher;
+  launcher.program = c.executable.empty() ? d.executable() : expand(c.executable, d);
+  launcher.argv = {launcher.program};
+  launcher.cwd = expand(c.cwd, d);
+  launcher.env = d.baseEnvironment();
+  for (const std::string& entry : c.env) launcher.env.push_back(expand(entry, d));
+  launcher.uid = drop ? kUnprivilegedUid : -1;
+  launcher.timeoutSeconds = 10;
+
+  ProcessSpec check = launcher;
+  check.program = KORVEL_QPA_PATH;
+  check.argv = {"qpa", "check", launcher.program};
+  ProcessResult checked;
+  std::string err;
+  ASSERT_TRUE(runProcess(check, &checked, &err)) << err;
+
+  LauncherRun quiet = d.runWith(launcher);
+  launcher.env.push_back("QPAX_VERBOSE=");
+  LauncherRun verbose = d.runWith(launcher);
+  ASSERT_FALSE(quiet.timedOut || verbose.timedOut || checked.timedOut);
+  // Verbose mode changes what is said, never what is decided.
+  EXPECT_EQ(quiet.err, verbose.err);
+  EXPECT_EQ(quiet.trace, verbose.trace);
+
+  const bool reached = !quiet.trace.empty();
+  EXPECT_EQ(checked.status == 0, reached) << checked.out << checked.err;
+  if (reached) {
+    EXPECT_EQ(checked.err, "");
+  } else {
+    EXPECT_EQ(checked.status, 2);
+    EXPECT_EQ(quiet.status, 255);
+    EXPECT_EQ(checked.err, quiet.err);
+  }
+
+  // The facts that both state.
+  auto exe = lineAfter(verbose.out, "Status:Executable file full name=");
+  if (exe) {
+    EXPECT_EQ(lineAfter(checked.out, "executable: "), exe);
+  }
+  if (auto embedded = lineAfter(verbose.out, "Status:QPA is embedded=")) {
+    EXPECT_EQ(*embedded == "true",
+              lineAfter(checked.out, "archive: ") == "appended to the executable");
+  }
+  if (auto archive = lineAfter(verbose.out, "Status:QPA file name="); archive && exe) {
+    if (*archive != *exe) {
+      EXPECT_EQ(lineAfter(checked.out, "archive: "), "sidecar " + *archive + ", present");
+    }
+  }
+  if (auto location = foundIn(verbose.out)) {
+    // check shows a tab as \t; the library path entries of these cases hold no other such byte.
+    for (size_t at; (at = location->find('\t')) != std::string::npos;)
+      location->replace(at, 1, "\\t");
+    EXPECT_EQ(lineAfter(checked.out, "runtime library found in: "), location);
+  } else {
+    EXPECT_EQ(lineAfter(checked.out, "runtime library found in: "), std::nullopt);
+  }
+}
+
+TEST(CheckAgreement, ArchivesBesideAndAppended) {
+  auto sidecar = [](DataBlockFields f) {
+    return [f](Deployment& d) { d.writeSidecar(kPayload, f); };
+  };
+  DataBlockFields messages;
+  messages.startMessage = " \tWelcome aboard\r\n";
+  messages.completeMessage = "Done";
+  const Case cases[] = {
+      {.name = "sidecar", .deploy = sidecar({})},
+      {.name = "sidecar with messages", .deploy = sidecar(messages)},
+      {.name = "appended", .deploy = [](Deployment& d) { d.embed(kPayload); }},
+      {.name = "appended and a sidecar",
+       .deploy =
+           [](Deployment& d) {
+             d.embed(kPayload);
+             d.writeSidecar(kPayload);
+           }},
+      {.name = "no archive", .deploy = [](Deployment&) {}},
+      {.name = "executable named tool.bin", .deploy = sidecar({}), .deployment = "tool.bin"},
+      {.name = "started through a relative name",
+       .deploy = sidecar({}),
+       .executable = "./app",
+       .cwd = "$DIR"},
+      {.name = "started through a symbolic link",
+       .deploy =
+           [](Deployment& d) {
+             fs::create_symlink(d.executable(), d.root() + "/link");
+             Deployment::writeArchive(d.root() + "/link.qpa", kPayload);
+             layOut(d, {"$ROOT/runtime/tzora64/$LIB"});
+           },
+       .executable = "$ROOT/link"},
+      {.name = "a trailer of 8192 over another tag, no sidecar",
+       .deploy =
+           [](Deployment& d) { d.appendToExecutable(block(tag("V1DRN4000HBS1000ZTV1001"))); }},
+      {.name = "a trailer of 8192 over another tag, and a sidecar",
+       .deploy =
+           [](Deployment& d) {
+             d.appendToExecutable(block(tag("V1DRN4000HBS1000ZTV1001")));
+             d.writeSidecar(kPayload);
+           }},
+      {.name = "a trailer of 8192 over garbage",
+       .deploy =
+           [](Deployment& d) {
+             std::string garbage(layout::kBlockSize, '\xa5');
+             setBlockInt32(&garbage, layout::kTrailerField, layout::kBlockSize);
+             d.appendToExecutable(garbage);
+             d.writeSidecar(kPayload);
+           }},
+      // The runtime is reached, and fails there: check answers for start-up only.
+      {.name = "runtime start-up layer fails",
+       .deploy = sidecar({}),
+       .env = {"STANDIN_FAIL=zekztvInitialize_proxy"}},
+      {.name = "application initialization fails",
+       .deploy = sidecar({}),
+       .env = {"STANDIN_FAIL=zekInitializeApplication_proxy"}},
+  };
+  for (const Case& c : cases) expectAgreement(c);
+}
+
+TEST(CheckAgreement, DataBlocksAcceptedAndRefused) {
+  std::vector<Case> cases;
+  auto sidecarBytes = [&](std::string name, std::string bytes) {
+    cases.push_back({name, [bytes](Deployment& d) { writeFile(d.sidecarPath(), bytes); }});
+  };
+  auto sidecar = [&](std::string name, DataBlockFields f) {
+    sidecarBytes(name, kPayload + block(f));
+  };
+  sidecar("major 8", versions("8", "14"));
+  sidecar("minor 15", versions("7", "15"));
+  sidecar("major 70", versions("70", "14"));
+  sidecar("minor 1", versions("7", "1"));
+  sidecar("major without a NUL", versions("7777", "14"));
+  sidecar("major 7 with bytes after its NUL", versions("7\0x\0"s, "14"));
+  sidecar("updater without a NUL", versions("7", "14", "1111"));
+  sidecar("another tag", tag("V1DRN4000HBS1000ZTV1001"));
+  sidecar("a shortened tag", tag("V1DRN4000HBS1000ZTV100"));
+  sidecar("tag field without a NUL", tag(std::string(32, 'V')));
+  for (size_t size : {0, 1, 3, 4, 8191})
+    sidecarBytes(std::to_string(size) + " bytes", block().substr(0, size));
+  sidecarBytes("9000 NUL bytes", std::string(9000, '\0'));
+  for (int32_t trailer : {0, -1, 8191, 8193, INT32_MAX}) {
+    std::string bytes = block();
+    setBlockInt32(&bytes, layout::kTrailerField, trailer);
+    sidecarBytes("trailer " + std::to_string(trailer), kPayload + bytes);
+  }
+  sidecarBytes("negative offset", kPayload + withSlot(layout::kStartMessage, -1));
+  sidecarBytes("offset in the header", kPayload + withSlot(layout::kMainParam, 1023));
+  sidecarBytes("offset past the text area", kPayload + withSlot(layout::kList, 8189));
+  sidecarBytes("offset at the text area's end", kPayload + withSlot(layout::kList, 8188));
+  {
+    std::string bytes = withSlot(layout::kStartMessage, 5000);
+    setBlockInt32(&bytes, layout::kTextOffsetFields[layout::kCompleteMessage], 6000);
+    sidecarBytes("offsets out of order", kPayload + bytes);
+  }
+  cases.push_back({"appended block with a negative offset", [](Deployment& d) {
+                     d.appendToExecutable(kPayload + withSlot(layout::kStartMessage, -1));
+                   }});
+  cases.push_back({"appended block of another version",
+                   [](Deployment& d) { d.embed(kPayload, versions("8", "14")); }});
+  for (const Case& c : cases) expectAgreement(c);
+}
+
+TEST(CheckAgreement, SidecarsThatAreNoRegularFile) {
+  const Case cases[] = {
+      {"directory", [](Deployment& d) { fs::create_directory(d.sidecarPath()); }},
+      {"FIFO without a writer",
+       [](Deployment& d) { ASSERT_EQ(0, mkfifo(d.sidecarPath().c_str(), 0644)); }},
+      {"link to a directory",
+       [](Deployment& d) { fs::create_directory_symlink(d.appDir(), d.sidecarPath()); }},
+      {"link to an endless device",
+       [](Deployment& d) { fs::create_symlink("/dev/zero", d.sidecarPath()); }},
+      {"symbolic link loop",
+       [](Deployment& d) {
+         fs::create_symlink(d.executable() + ".loop", d.sidecarPath());
+         fs::create_symlink(d.sidecarPath(), d.executable() + ".loop");
+       }},
+      {"link to a valid archive",
+       [](Deployment& d) {
+         Deployment::writeArchive(d.root() + "/real.qpa", kPayload);
+         fs::create_symlink(d.root() + "/real.qpa", d.sidecarPath());
+       }},
+      {.name = "unreadable sidecar",
+       .deploy =
+           [](Deployment& d) {
+             d.writeSidecar(kPayload);
+             fs::permissions(d.sidecarPath(), fs::perms::none);
+           },
+       .unprivileged = true},
+  };
+  for (const Case& c : cases) expectAgreement(c);
+}
+
+TEST(CheckAgreement, ExecutablesWithoutReadPermission) {
+  const fs::perms execOnly = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+  const Case cases[] = {
+      {.name = "sidecar beside it",
+       .deploy =
+           [=](Deployment& d) {
+             d.writeSidecar(kPayload);
+             fs::permissions(d.executable(), execOnly);
+           },
+       .unprivileged = true},
+      {.name = "archive appended",
+       .deploy =
+           [=](Deployment& d) {
+             d.embed(kPayload);
+             fs::permissions(d.executable(), execOnly);
+           },
+       .unprivileged = true},
+  };
+  for (const Case& c : cases) expectAgreement(c);
+}
+
+TEST(CheckAgreement, RuntimeLibraryFoundOrMissing) {
+  // Each deployment's library is removed from the platform directory first, then |entries| are
+  // laid out; the runs start in $ROOT/cwd.
+  struct Search {
+    std::string name;
+    std::optional<std::string> libraryPath;
+    std::vector<std::string> entries;
+    std::string updater = "1";
+  };
+  const Search searches[] = {
+      {"platform directory", std::nullopt, {"$DIR/runtime/tzora64/$LIB"}},
+      {"platform directory and library path",
+       "$ROOT/lib",
+       {"$DIR/runtime/tzora64/$LIB", "$ROOT/lib/$LIB"}},
+      {"directory named like the file", std::nullopt, {"$DIR/runtime/tzora64/$LIB/"}},
+      {"link to the file elsewhere",
+       std::nullopt,
+       {"$ROOT/store/$LIB", "$DIR/runtime/tzora64/$LIB -> $ROOT/store/$LIB"}},
+      {"only in the second library path directory",
+       "$ROOT/usr/lib:$ROOT/opt/rt",
+       {"$ROOT/usr/lib/", "$ROOT/opt/rt/$LIB"}},
+      {"list order, not directory order",
+       "$ROOT/a:$ROOT/c:$ROOT/b",
+       {"$ROOT/b/$LIB", "$ROOT/c/$LIB"}},
+      {"trailing slash", "$ROOT/a/:$ROOT/b", {"$ROOT/a/$LIB"}},
+      {"surrounding blanks", "$ROOT/a: \t$ROOT/b \t:$ROOT/c", {"$ROOT/b/$LIB"}},
+      {"empty entry is the working directory", "$ROOT/a::$ROOT/b", {"$ROOT/cwd/$LIB"}},
+      {"blank entry is the working directory", "$ROOT/a: :$ROOT/b", {"$ROOT/cwd/$LIB"}},
+      {"only separators", "::", {"$ROOT/cwd/$LIB"}},
+      {"relative entry", "sub", {"$ROOT/cwd/sub/$LIB"}},
+      {"directory listed twice", "$ROOT/a:$ROOT/b:$ROOT/a", {"$ROOT/a/$LIB"}},
+      {"dangling link in the platform directory",
+       "$ROOT/a",
+       {"$DIR/runtime/tzora64/$LIB -> $ROOT/nowhere/$LIB", "$ROOT/a/$LIB"}},
+      {"missing, library path unset, file in the working directory",
+       std::nullopt,
+       {"$ROOT/cwd/$LIB"}},
+      {"missing, library path empty", "", {"$ROOT/cwd/$LIB"}},
+      {"missing, only separators", ":::", {}},
+      {"missing, only other versions",
+       "$ROOT/a:$ROOT/none:$ROOT/b",
+       {"$DIR/runtime/tzora64/libqxzekztvrt.so.7.14", "$ROOT/a/libqxzekztvrt.so.7.14.10",
+        "$ROOT/b/libqxzekztvrt.so.7.14.1.0"}},
+      {"missing, updater 2 beside the 7.14.1 file",
+       "$ROOT/a",
+       {"$DIR/runtime/tzora64/$LIB", "$ROOT/a/$LIB"},
+       "2"},
+      {"updater 0", std::nullopt, {"$DIR/runtime/tzora64/libqxzekztvrt.so.7.14"}, "0"},
+  };
+  for (const Search& s : searches) {
+    Case c{s.name, [s](Deployment& d) {
+             d.writeSidecar(kPayload, versions("7", "14", s.updater));
+             d.removeRuntimeLibrary();
+             layOut(d, s.entries);
+           }};
+    if (s.libraryPath) c.env.push_back("LD_LIBRARY_PATH=" + *s.libraryPath);
+    expectAgreement(c);
+  }
+}
+
+}  // namespace
