@@ -102,7 +102,8 @@ void writeText(const Shown& s, std::ostream& out) {
   out << "trailer: "
       << (s.trailer ? std::to_string(*s.trailer) : "none: the file is shorter than 4 bytes")
       << "\n";
-  out << "launcher's probe: " << (s.appended ? "an appended archive" : "no appended archive")
+  out << "launcher's probe: "
+      << (s.appended ? "counts as an appended archive" : "does not count as an appended archive")
       << "\n";
   out << "data block: " << (s.accepted ? "accepted" : "not accepted: " + escapeText(s.refusal))
       << "\n";

@@ -48,7 +48,7 @@ TEST_F(ShowTest, ShowsEveryFieldAsTheReaderYieldsIt) {
                          "\n"
                          "size: 8199 bytes\n"
                          "trailer: 8192\n"
-                         "launcher's probe: an appended archive\n"
+                         "launcher's probe: counts as an appended archive\n"
                          "data block: accepted\n"
                          "blockSize: 4096, unlike the trailer\n"
                          "embeddedArchiveParam: 7\n"
@@ -150,18 +150,20 @@ TEST_F(ShowTest, ABlockTheLauncherDoesNotAcceptIsShownWithTheReason) {
     std::string out;
   } rows[] = {
       {"other.qpa",
-       "size: 8199 bytes\ntrailer: 8192\nlauncher's probe: no appended archive\n"
+       "size: 8199 bytes\ntrailer: 8192\nlauncher's probe: does not count as an appended archive\n"
        "data block: not accepted: the version tag is \"OTHER\", not \"V1DRN4000HBS1000ZTV1000\"\n"
        "blockSize: 8192, as the trailer\nembeddedArchiveParam: 9\nversionTag: \"OTHER\"\n"},
       {"short",
-       "size: 5 bytes\ntrailer: 892613426\nlauncher's probe: no appended archive\n"
+       "size: 5 bytes\ntrailer: 892613426\nlauncher's probe: does not count as an appended "
+       "archive\n"
        "data block: not accepted: $DIR/short is 5 bytes, shorter than 8192\n"},
       {"tiny",
        "size: 3 bytes\ntrailer: none: the file is shorter than 4 bytes\n"
-       "launcher's probe: no appended archive\n"
+       "launcher's probe: does not count as an appended archive\n"
        "data block: not accepted: $DIR/tiny is 3 bytes, shorter than 8192\n"},
       {"launcher",
-       "size: 9004 bytes\ntrailer: 2021161080\nlauncher's probe: no appended archive\n"
+       "size: 9004 bytes\ntrailer: 2021161080\nlauncher's probe: does not count as an appended "
+       "archive\n"
        "data block: not accepted: the trailer holds 2021161080, not 8192\n"},
   };
   for (const Row& row : rows) {
