@@ -1,14 +1,13 @@
 #include "launcher/diagnostics.h"
 
-#include <iostream>
-
 #include "launcher/launcher_state.h"
+#include "launcher/standard_streams.h"
 
 void writeDiagnosticLine(std::ostream& out, const char* label, const char* message) {
   out << label << ':' << message << '\n' << std::flush;
 }
 
-void reportError(const char* message) { writeDiagnosticLine(std::cerr, "Error", message); }
+void reportError(const char* message) { writeDiagnosticLine(standardError(), "Error", message); }
 
 void reportStatus(const char* message) {
   if (!launcherState().verbose) return;
@@ -16,5 +15,5 @@ void reportStatus(const char* message) {
 }
 
 void reportLine(const char* message, const char* label) {
-  writeDiagnosticLine(std::cout, label, message);
+  writeDiagnosticLine(standardOutput(), label, message);
 }

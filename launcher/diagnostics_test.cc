@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <sstream>
 
 #include "launcher/launcher_state.h"
+#include "launcher/standard_streams.h"
 
 namespace {
 
@@ -13,12 +13,12 @@ namespace {
 class DiagnosticsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    oldOut_ = std::cout.rdbuf(out_.rdbuf());
-    oldErr_ = std::cerr.rdbuf(err_.rdbuf());
+    oldOut_ = standardOutput().rdbuf(out_.rdbuf());
+    oldErr_ = standardError().rdbuf(err_.rdbuf());
   }
   void TearDown() override {
-    std::cout.rdbuf(oldOut_);
-    std::cerr.rdbuf(oldErr_);
+    standardOutput().rdbuf(oldOut_);
+    standardError().rdbuf(oldErr_);
     launcherState().verbose = false;
   }
   std::ostringstream out_, err_;

@@ -3,15 +3,16 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/auxv.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cinttypes>
-#include <cstdio>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -19,34 +20,98 @@ constexpr size_t kRealpathBufferSize = 4096;
 constexpr size_t kExeLinkBufferSize = 4096;
 constexpr size_t kExecutablePathBufferSize = 8193;
 
-bool readWholeFile(const char* path, std::string* text) {
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  char chunk[16384];
-  for (;;) {
-    ssize_t n = read(fd, chunk, sizeof chunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      close(fd);
-      return n == 0;
-    }
-    text->append(chunk, static_cast<size_t>(n));
+enum class MapsLine { kOther, kFile, kAnonymous };
+
+// Parses one line of /proc/self/maps, "start-end perms offset major:minor inode path", and tells
+// whether its mapping holds |address|, and if so whether a file is behind it. A line that does not
+// parse is kOther.
+MapsLine parseMapsLine(std::string_view line, uintptr_t address, unsigned* devMajor,
+                       unsigned* devMinor, unsigned long* inode) {
+  const char* at = line.data();
+  const char* end = line.data() + line.size();
+  auto skipSpaces = [&] {
+    while (at < end && (*at == ' ' || *at == '\t')) ++at;
+  };
+  auto number = [&](auto* value, int base) {
+    skipSpaces();
+    auto [next, ec] = std::from_chars(at, end, *value, base);
+    at = next;
+    return ec == std::errc();
+  };
+  auto literal = [&](char c) {
+    skipSpaces();
+    return at < end && *at++ == c;
+  };
+  auto word = [&] {
+    skipSpaces();
+    const char* start = at;
+    while (at < end && *at != ' ' && *at != '\t') ++at;
+    return at > start;
+  };
+  uintmax_t start = 0, stop = 0, offset = 0;
+  unsigned maj = 0, min = 0;
+  unsigned long ino = 0;
+  if (!number(&start, 16) || !literal('-') || !number(&stop, 16) || !word() ||
+      !number(&offset, 16) || !number(&maj, 16) || !literal(':') || !number(&min, 16) ||
+      !number(&ino, 10)) {
+    return MapsLine::kOther;
   }
+  if (address < start || address >= stop) return MapsLine::kOther;
+  if (ino == 0) return MapsLine::kAnonymous;
+  *devMajor = maj;
+  *devMinor = min;
+  *inode = ino;
+  return MapsLine::kFile;
 }
 
 // True unless /proc/self/maps shows that a different file is mapped at |address|. When the maps
-// cannot be read or do not list the address, nothing contradicts |path|.
+// cannot be read or do not list the address, nothing contradicts |path|. The maps are read only
+// up to the line that holds the address: the kernel writes the lines as they are read, and the
+// launcher's own code lies in its first lines, so a start-up does not pay for all of them.
 bool namesMappedFile(const char* path, const void* address) {
-  std::string maps;
+  int fd = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return true;
   unsigned devMajor = 0, devMinor = 0;
   unsigned long inode = 0;
-  if (!readWholeFile("/proc/self/maps", &maps) ||
-      !findMappedFile(maps, reinterpret_cast<uintptr_t>(address), &devMajor, &devMinor, &inode)) {
-    return true;
+  MapsLine found = MapsLine::kOther;
+  std::string pending;
+  char chunk[512];
+  for (bool atEnd = false; found == MapsLine::kOther && !atEnd;) {
+    ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    atEnd = n <= 0;
+    if (n > 0) pending.append(chunk, static_cast<size_t>(n));
+    size_t lineStart = 0;
+    for (size_t lineEnd; found == MapsLine::kOther &&
+                         (lineEnd = pending.find('\n', lineStart)) != std::string::npos;
+         lineStart = lineEnd + 1) {
+      found = parseMapsLine(std::string_view(pending).substr(lineStart, lineEnd - lineStart),
+                            reinterpret_cast<uintptr_t>(address), &devMajor, &devMinor, &inode);
+    }
+    pending.erase(0, lineStart);
+    if (atEnd && found == MapsLine::kOther && n == 0 && !pending.empty()) {
+      found = parseMapsLine(pending, reinterpret_cast<uintptr_t>(address), &devMajor, &devMinor,
+                            &inode);
+    }
   }
+  close(fd);
+  if (found != MapsLine::kFile) return true;
   struct stat st;
   return stat(path, &st) == 0 && major(st.st_dev) == devMajor && minor(st.st_dev) == devMinor &&
          st.st_ino == inode;
+}
+
+// True when |name| is the very path that the kernel was asked to run and |object| is the program
+// that the kernel loaded for it (not one that the dynamic loader, run as a program, loaded): the
+// name then names the file mapped there, and the maps need not be read, which would cost a
+// start-up more than all the rest of its search for its own executable.
+bool isExecutedName(const char* name, const Dl_info& object) {
+  const char* executed = reinterpret_cast<const char*>(getauxval(AT_EXECFN));
+  const void* programHeaders = reinterpret_cast<const void*>(getauxval(AT_PHDR));
+  Dl_info program;
+  memset(&program, 0, sizeof program);
+  return executed && programHeaders && strcmp(name, executed) == 0 &&
+         dladdr(programHeaders, &program) && program.dli_fbase == object.dli_fbase;
 }
 
 }  // namespace
@@ -57,21 +122,10 @@ bool findMappedFile(const std::string& maps, uintptr_t address, unsigned* devMaj
   while (pos < maps.size()) {
     size_t end = maps.find('\n', pos);
     if (end == std::string::npos) end = maps.size();
-    std::string line = maps.substr(pos, end - pos);
+    MapsLine line = parseMapsLine(std::string_view(maps).substr(pos, end - pos), address, devMajor,
+                                  devMinor, inode);
+    if (line != MapsLine::kOther) return line == MapsLine::kFile;
     pos = end + 1;
-    uintmax_t start = 0, stop = 0;
-    unsigned maj = 0, min = 0;
-    unsigned long ino = 0;
-    // start-end perms offset major:minor inode path
-    if (sscanf(line.c_str(), "%jx-%jx %*s %*x %x:%x %lu", &start, &stop, &maj, &min, &ino) != 5) {
-      continue;
-    }
-    if (address < start || address >= stop) continue;
-    if (ino == 0) return false;  // anonymous memory: no file to compare with
-    *devMajor = maj;
-    *devMinor = min;
-    *inode = ino;
-    return true;
   }
   return false;
 }
@@ -84,7 +138,10 @@ bool findExecutablePath(const void* address, char* buffer, size_t capacity) {
 
   std::string name;
   if (!absoluteExecutableName(info.dli_fname, &name)) return false;
-  if (name.size() >= capacity || !namesMappedFile(name.c_str(), address)) return false;
+  if (name.size() >= capacity ||
+      !(isExecutedName(info.dli_fname, info) || namesMappedFile(name.c_str(), address))) {
+    return false;
+  }
   memcpy(buffer, name.data(), name.size());
   return true;
 }

@@ -1,13 +1,11 @@
 #include "launcher/startup_decision.h"
 
-#include <boost/algorithm/string/trim.hpp>
-#include <locale>
-
 #include "archive/data_block_reader.h"
 #include "archive/embedded_probe.h"
 #include "launcher/diagnostics.h"
 #include "launcher/path_operations.h"
 #include "launcher/required_version.h"
+#include "launcher/white_space.h"
 
 namespace {
 
@@ -22,7 +20,7 @@ void fail(StartupDecision* decision, StartupFailure failure, std::vector<std::st
 
 std::optional<std::string> startMessageLine(const std::string& startMessage) {
   if (startMessage.c_str()[0] == '\0') return std::nullopt;
-  return boost::algorithm::trim_copy(cString(startMessage), std::locale());
+  return trimWhiteSpace(cString(startMessage));
 }
 
 }  // namespace

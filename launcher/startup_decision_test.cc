@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iostream>
 #include <sstream>
 
 #include "archive/data_block_writer.h"
+#include "launcher/standard_streams.h"
 
 namespace {
 
@@ -243,10 +243,10 @@ TEST(StartupDecision, WritesTheVerboseLinesAsTheStepsAreTaken) {
       std::string(128, '\0') + "\nStart message:Hi\nComplete message:\n";
   std::ostringstream verbose;
   std::ostringstream out;
-  std::streambuf* savedOut = std::cout.rdbuf(out.rdbuf());
+  std::streambuf* savedOut = standardOutput().rdbuf(out.rdbuf());
   StartupDecision d = decideStartup(t.exe, "", &verbose);
   decideStartup(t.exe, "", nullptr);
-  std::cout.rdbuf(savedOut);
+  standardOutput().rdbuf(savedOut);
   EXPECT_TRUE(d.reachesRuntime());
   EXPECT_EQ(verbose.str(), "Status:Executable file full name=" + t.exe + "\n" + listing +
                                "Status:QPA is embedded=true\nStatus:QPA file name=" + t.exe + "\n" +

@@ -1,7 +1,6 @@
 #include "launcher/startup_sequence.h"
 
 #include <cstdlib>
-#include <iostream>
 #include <optional>
 #include <string>
 
@@ -9,6 +8,7 @@
 #include "launcher/executable_path.h"
 #include "launcher/launcher_state.h"
 #include "launcher/required_version.h"
+#include "launcher/standard_streams.h"
 #include "launcher/startup_decision.h"
 #include "runtime/run_callback.h"
 #include "runtime/runtime_error.h"
@@ -17,9 +17,9 @@
 namespace {
 
 void showStartMessage(const std::string& line) {
-  std::cout << "Initializing Korvel Compiler Runtime version " << requiredMajorVersion << "."
-            << requiredMinorVersion << requiredUpdateSuffix << '\n'
-            << std::flush;
+  standardOutput() << "Initializing Korvel Compiler Runtime version " << requiredMajorVersion << "."
+                   << requiredMinorVersion << requiredUpdateSuffix << '\n'
+                   << std::flush;
   if (!line.empty()) reportLine(line.c_str(), "Starting Up");
 }
 
@@ -45,7 +45,7 @@ int runStartupSequence(int argc, char** argv) {
   std::optional<std::string> libraryPath;
   if (const char* value = getenv("LD_LIBRARY_PATH")) libraryPath = value;
   StartupDecision decision =
-      decideStartup(executable, libraryPath, state.verbose ? &std::cout : nullptr);
+      decideStartup(executable, libraryPath, state.verbose ? &standardOutput() : nullptr);
   state.applicationDirectory = decision.applicationDirectory;
   state.archiveEmbedded = decision.archiveEmbedded;
   state.archivePath = decision.archivePath;

@@ -1,21 +1,12 @@
 #include "runtime_search/join_path.h"
 
-#include <boost/algorithm/string/trim.hpp>
-#include <locale>
-
-namespace {
-
-std::string trimmed(const char* part) {
-  return boost::algorithm::trim_copy(std::string(part), std::locale());
-}
-
-}  // namespace
+#include "launcher/white_space.h"
 
 std::string joinPath(std::initializer_list<const char*> parts) {
   std::string result;
   bool first = true;
   for (const char* rawPart : parts) {
-    std::string part = trimmed(rawPart);
+    std::string part = trimWhiteSpace(rawPart);
     if (first) {
       result = part;
       first = false;

@@ -1,11 +1,11 @@
 #include "runtime_search/runtime_search.h"
 
 #include <cstdlib>
-#include <iostream>
 
 #include "launcher/launcher_state.h"
 #include "launcher/path_operations.h"
 #include "launcher/required_version.h"
+#include "launcher/standard_streams.h"
 #include "runtime_search/library_name.h"
 
 namespace {
@@ -44,7 +44,7 @@ bool searchRuntimeLibrary(const std::string& applicationDirectory, const std::st
   std::optional<std::string> libraryPath;
   if (const char* value = getenv("LD_LIBRARY_PATH")) libraryPath = value;
   return searchRuntimeLibrary(applicationDirectory, libraryName, libraryPath,
-                              launcherState().verbose ? &std::cout : nullptr)
+                              launcherState().verbose ? &standardOutput() : nullptr)
       .found;
 }
 

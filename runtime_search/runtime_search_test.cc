@@ -6,12 +6,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <optional>
 #include <sstream>
 #include <vector>
 
 #include "launcher/launcher_state.h"
+#include "launcher/standard_streams.h"
 
 namespace {
 
@@ -40,14 +40,14 @@ class ScopedEnvironmentVariable {
   std::optional<std::string> saved_;
 };
 
-// Collects what is written to std::cout and std::cerr while it lives.
+// Collects what is written to standard output and standard error while it lives.
 class CapturedStreams {
  public:
   CapturedStreams()
-      : savedOut_(std::cout.rdbuf(out_.rdbuf())), savedErr_(std::cerr.rdbuf(err_.rdbuf())) {}
+      : savedOut_(standardOutput().rdbuf(out_.rdbuf())), savedErr_(standardError().rdbuf(err_.rdbuf())) {}
   ~CapturedStreams() {
-    std::cout.rdbuf(savedOut_);
-    std::cerr.rdbuf(savedErr_);
+    standardOutput().rdbuf(savedOut_);
+    standardError().rdbuf(savedErr_);
   }
   std::string out() const { return out_.str(); }
   std::string err() const { return err_.str(); }

@@ -1,0 +1,9 @@
+#include "launcher/white_space.h"
+
+#include <boost/algorithm/string/trim.hpp>
+
+bool isWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+std::string trimWhiteSpace(const std::string& text) {
+  return boost::algorithm::trim_copy_if(text, isWhiteSpace);
+}
