@@ -43,6 +43,7 @@ bool writeEmptyFile(const std::string& path, std::string* err) {
 std::string builtLauncherPath() { return KORVEL_LAUNCHER_PATH; }
 std::string builtStandinPath() { return KORVEL_STANDIN_PATH; }
 std::string builtBaselinePath() { return KORVEL_BASELINE_PATH; }
+std::string builtRuntimeCallsPath() { return KORVEL_RUNTIME_CALLS_PATH; }
 std::string builtProbePath() { return KORVEL_PROBE_PATH; }
 
 ScratchDirectory::~ScratchDirectory() {
@@ -81,11 +82,13 @@ bool writeSparseArchive(const std::string& path, uint64_t start, uint64_t archiv
 }
 
 bool copyBuiltBinaries(const std::string& dir, SharedBinaries* binaries, std::string* err) {
-  SharedBinaries copies{dir + "/launcher", dir + "/baseline", dir + "/libqxzekztvrt.so"};
+  SharedBinaries copies{dir + "/launcher", dir + "/baseline", dir + "/runtime-calls",
+                        dir + "/libqxzekztvrt.so"};
   std::error_code ec;
   fs::create_directories(dir, ec);
   if (!ec) fs::copy_file(builtLauncherPath(), copies.launcher, ec);
   if (!ec) fs::copy_file(builtBaselinePath(), copies.baseline, ec);
+  if (!ec) fs::copy_file(builtRuntimeCallsPath(), copies.runtimeCalls, ec);
   if (!ec) fs::copy_file(builtStandinPath(), copies.standin, ec);
   if (ec) {
     *err = "cannot copy the built binaries into " + dir + ": " + ec.message();
@@ -97,7 +100,7 @@ bool copyBuiltBinaries(const std::string& dir, SharedBinaries* binaries, std::st
 
 bool makeDeployment(const std::string& dir, const DeploymentSpec& spec,
                     const SharedBinaries& binaries, Deployment* deployment, std::string* err) {
-  Deployment made{dir, dir + "/app", dir + "/baseline", dir + "/app.qpa"};
+  Deployment made{dir, dir + "/app", dir + "/baseline", dir + "/runtime-calls", dir + "/app.qpa"};
   std::error_code ec;
   fs::create_directories(dir + "/runtime/tzora64", ec);
   if (!ec && spec.placement == ArchivePlacement::kAppended) {
@@ -106,6 +109,7 @@ bool makeDeployment(const std::string& dir, const DeploymentSpec& spec,
     fs::create_hard_link(binaries.launcher, made.executable, ec);
   }
   if (!ec) fs::create_hard_link(binaries.baseline, made.baseline, ec);
+  if (!ec) fs::create_hard_link(binaries.runtimeCalls, made.runtimeCalls, ec);
   if (!ec) fs::create_hard_link(binaries.standin, dir + "/libqxzekztvrt.so", ec);
   if (ec) {
     *err = "cannot lay out the deployment " + dir + ": " + ec.message();

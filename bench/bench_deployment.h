@@ -1,8 +1,8 @@
 // The deployments that the start-up benchmark runs, laid out in a scratch directory as a user
 // would install the application: a copy of the launcher named app, the stand-in proxy library
 // beside it, the version-specific runtime library file in runtime/tzora64, and the archive beside
-// the launcher as app.qpa or appended to it. The baseline lies beside the launcher, so that both
-// load the same library file.
+// the launcher as app.qpa or appended to it. The two baselines lie beside the launcher, so that
+// all three load the same library file.
 #pragma once
 
 #include <cstdint>
@@ -43,6 +43,7 @@ struct DeploymentSpec {
 struct SharedBinaries {
   std::string launcher;
   std::string baseline;
+  std::string runtimeCalls;
   std::string standin;
 };
 
@@ -51,9 +52,10 @@ bool copyBuiltBinaries(const std::string& dir, SharedBinaries* binaries, std::st
 
 struct Deployment {
   std::string dir;
-  std::string executable;  // dir/app
-  std::string baseline;    // dir/baseline
-  std::string archive;     // dir/app.qpa, or the executable when the archive is appended
+  std::string executable;    // dir/app
+  std::string baseline;      // dir/baseline
+  std::string runtimeCalls;  // dir/runtime-calls
+  std::string archive;       // dir/app.qpa, or the executable when the archive is appended
 };
 
 // Lays out a deployment in the new directory |dir|.
@@ -81,4 +83,5 @@ std::string libraryPathValue(const std::string& prefix, int count);
 std::string builtLauncherPath();
 std::string builtStandinPath();
 std::string builtBaselinePath();
+std::string builtRuntimeCallsPath();
 std::string builtProbePath();

@@ -55,6 +55,12 @@ std::vector<ProcessCase> listProcessCases(const BenchLayout& layout) {
   ProcessCase baseline{case_names::kBaseline, baselineSpec(layout.sidecar[0], {})};
   baseline.measurePeakRss = true;
   cases.push_back(baseline);
+  const Deployment& smallest = layout.sidecar[0];
+  cases.push_back({case_names::kRuntimeCalls,
+                   {smallest.runtimeCalls,
+                    {smallest.runtimeCalls, smallest.archive, smallest.dir},
+                    {kPath},
+                    ""}});
 
   for (ArchivePlacement placement : {ArchivePlacement::kSidecar, ArchivePlacement::kAppended}) {
     const auto& deployments =
@@ -113,6 +119,38 @@ bool checkProcessCase(const ProcessCase& processCase, const std::string& scratch
          "\" and standard error \"" + errText + "\"; expected 0, \"" + processCase.out +
          "\" and nothing";
   return false;
+}
+
+bool checkLoadOrder(const Deployment& deployment, const std::string& scratch, std::string* err) {
+  std::string outPath = scratch + "/loaded.out";
+  std::string first;
+  for (const std::string& program :
+       {deployment.executable, deployment.baseline, deployment.runtimeCalls}) {
+    TimedProcess process({program, {program}, {kPath, "LD_TRACE_LOADED_OBJECTS=1"}, ""});
+    ProcessRun run;
+    if (!process.run(&run, err, outPath)) return false;
+    // One line an object: "name => path (address)"; the addresses change from run to run.
+    std::string objects, listing = readFile(outPath);
+    for (size_t at = 0; at < listing.size();) {
+      size_t end = listing.find('\n', at);
+      if (end == std::string::npos) end = listing.size();
+      std::string line = listing.substr(at, end - at);
+      objects += line.substr(0, line.rfind(" (")) + "\n";
+      at = end + 1;
+    }
+    if (run.status != 0 || objects.empty()) {
+      *err = "the dynamic loader cannot list the objects of " + program;
+      return false;
+    }
+    if (first.empty()) {
+      first = objects;
+    } else if (objects != first) {
+      *err = program + " loads other objects than the launcher, or in another order:\n" + objects +
+             "where the launcher loads:\n" + first;
+      return false;
+    }
+  }
+  return true;
 }
 
 void registerProcessCase(const ProcessCase& processCase, const std::string& scratch) {

@@ -10,6 +10,8 @@
 
 namespace case_names {
 inline constexpr char kBaseline[] = "process/baseline";
+// The baseline that makes the launcher's runtime calls for the smallest sidecar archive.
+inline constexpr char kRuntimeCalls[] = "process/baseline/runtime-calls";
 }  // namespace case_names
 
 // The case that runs the launcher with its archive at |placement| and of the size |scaleLabel|,
@@ -44,6 +46,11 @@ std::vector<ProcessCase> listProcessCases(const BenchLayout& layout);
 // Runs |processCase| once with its output in files below |scratch|, and once through the probe,
 // and compares what it gave with what the case expects.
 bool checkProcessCase(const ProcessCase& processCase, const std::string& scratch, std::string* err);
+
+// Runs the launcher and the baselines of |deployment| with LD_TRACE_LOADED_OBJECTS set, and fails
+// unless the dynamic loader lists the same objects in the same order for all three, so that the
+// difference between them is none of the loader's.
+bool checkLoadOrder(const Deployment& deployment, const std::string& scratch, std::string* err);
 
 // The probe writes its figure to a file below |scratch|.
 void registerProcessCase(const ProcessCase& processCase, const std::string& scratch);

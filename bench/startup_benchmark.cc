@@ -45,7 +45,8 @@ int main(int argc, char** argv) {
   ScratchDirectory scratch;
   BenchLayout layout;
   std::string err;
-  if (!scratch.create(&err) || !makeBenchLayout(scratch.path(), &layout, &err)) {
+  if (!scratch.create(&err) || !makeBenchLayout(scratch.path(), &layout, &err) ||
+      !checkLoadOrder(layout.sidecar[0], scratch.path(), &err)) {
     std::cerr << "startup_benchmark: " << err << "\n";
     return 1;
   }

@@ -6,10 +6,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cinttypes>
-#include <cstdio>
+#include <charconv>
 #include <cstring>
-#include <fstream>
+#include <string_view>
 
 #include "archive/data_block_layout.h"
 
@@ -63,26 +62,57 @@ bool readRange(int fd, int64_t offset, std::string* payload, std::string* reason
   return true;
 }
 
+// True, with the path in |path|, when |line| of /proc/self/maps, "start-end perms offset dev
+// inode path", holds the address |wanted| and names a file. Parsed by hand: scanf's code would
+// cost a start-up more page faults than all the rest of the lookup.
+bool mapsLineNamesFile(std::string_view line, uintptr_t wanted, std::string* path) {
+  uintptr_t start = 0, end = 0;
+  const char* at = line.data();
+  const char* stop = line.data() + line.size();
+  auto [dash, startError] = std::from_chars(at, stop, start, 16);
+  if (startError != std::errc() || dash == stop || *dash != '-') return false;
+  auto [next, endError] = std::from_chars(dash + 1, stop, end, 16);
+  if (endError != std::errc() || wanted < start || wanted >= end) return false;
+  at = next;
+  auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+  for (int field = 0; field < 4; ++field) {
+    while (at < stop && isBlank(*at)) ++at;
+    if (at == stop) return false;
+    while (at < stop && !isBlank(*at)) ++at;
+  }
+  while (at < stop && isBlank(*at)) ++at;
+  if (at == stop || *at != '/') return false;
+  path->assign(at, stop);
+  return true;
+}
+
 }  // namespace
 
 bool findMappedFile(const void* address, std::string* path) {
   uintptr_t wanted = reinterpret_cast<uintptr_t>(address);
-  std::ifstream maps("/proc/self/maps");
-  std::string line;
-  while (std::getline(maps, line)) {
-    uintptr_t start = 0, end = 0;
-    int pathAt = -1;
-    if (sscanf(line.c_str(), "%" SCNxPTR "-%" SCNxPTR " %*s %*s %*s %*s %n", &start, &end,
-               &pathAt) < 2 ||
-        pathAt < 0) {
-      continue;
+  int fd = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  // Read only up to the line that holds the address: the kernel makes the lines as they are read,
+  // and a start-up that read them all would pay for every mapping of the process.
+  std::string pending;
+  char chunk[512];
+  bool found = false;
+  for (bool atEnd = false; !found && !atEnd;) {
+    ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    atEnd = n <= 0;
+    if (n > 0) pending.append(chunk, static_cast<size_t>(n));
+    size_t lineStart = 0;
+    for (size_t lineEnd; !found && (lineEnd = pending.find('\n', lineStart)) != std::string::npos;
+         lineStart = lineEnd + 1) {
+      found = mapsLineNamesFile(std::string_view(pending).substr(lineStart, lineEnd - lineStart),
+                                wanted, path);
     }
-    if (wanted >= start && wanted < end && line.compare(pathAt, 1, "/") == 0) {
-      *path = line.substr(pathAt);
-      return true;
-    }
+    pending.erase(0, lineStart);
+    if (!found && n == 0 && !pending.empty()) found = mapsLineNamesFile(pending, wanted, path);
   }
-  return false;
+  close(fd);
+  return found;
 }
 
 bool readPayload(const std::string& path, int64_t offset, std::string* payload, std::string* err) {

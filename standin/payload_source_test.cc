@@ -1,9 +1,13 @@
 #include "standin/payload_source.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <limits.h>
 #include <stdlib.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include <filesystem>
 #include <fstream>
@@ -80,6 +84,27 @@ TEST_F(ReadPayload, RefusesAShortFileAndAnOffsetOutsideThePayload) {
                   std::to_string(offset) + " lies outside 0..6",
               err);
   }
+}
+
+std::string resolved(const char* path) {
+  char buffer[PATH_MAX];
+  return realpath(path, buffer) ? buffer : "";
+}
+
+// The executable's own code lies in the first lines of the maps, the C library's further down,
+// past what one read returns.
+TEST(FindMappedFile, NamesTheFileThatHoldsTheAddress) {
+  std::string path;
+  ASSERT_TRUE(findMappedFile(reinterpret_cast<const void*>(&resolved), &path));
+  EXPECT_EQ(resolved("/proc/self/exe"), path);
+
+  Dl_info library;
+  ASSERT_NE(0, dladdr(reinterpret_cast<const void*>(&strlen), &library));
+  ASSERT_TRUE(findMappedFile(reinterpret_cast<const void*>(&strlen), &path));
+  EXPECT_EQ(resolved(library.dli_fname), path);
+
+  int onStack = 0;
+  EXPECT_FALSE(findMappedFile(&onStack, &path));
 }
 
 }  // namespace
