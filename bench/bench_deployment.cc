@@ -100,16 +100,19 @@ bool copyBuiltBinaries(const std::string& dir, SharedBinaries* binaries, std::st
 
 bool makeDeployment(const std::string& dir, const DeploymentSpec& spec,
                     const SharedBinaries& binaries, Deployment* deployment, std::string* err) {
-  Deployment made{dir, dir + "/app", dir + "/baseline", dir + "/runtime-calls", dir + "/app.qpa"};
+  Deployment made{dir, dir + "/app",    dir + "/baseline", dir + "/runtime-calls",
+                  {},  dir + "/app.qpa"};
   std::error_code ec;
   fs::create_directories(dir + "/runtime/tzora64", ec);
-  if (!ec && spec.placement == ArchivePlacement::kAppended) {
+  bool appended = spec.placement == ArchivePlacement::kAppended;
+  if (!ec && appended) {
     fs::copy_file(binaries.launcher, made.executable, ec);
+    if (!ec) fs::copy_file(binaries.runtimeCalls, made.runtimeCalls, ec);
   } else if (!ec) {
     fs::create_hard_link(binaries.launcher, made.executable, ec);
+    if (!ec) fs::create_hard_link(binaries.runtimeCalls, made.runtimeCalls, ec);
   }
   if (!ec) fs::create_hard_link(binaries.baseline, made.baseline, ec);
-  if (!ec) fs::create_hard_link(binaries.runtimeCalls, made.runtimeCalls, ec);
   if (!ec) fs::create_hard_link(binaries.standin, dir + "/libqxzekztvrt.so", ec);
   if (ec) {
     *err = "cannot lay out the deployment " + dir + ": " + ec.message();
@@ -119,16 +122,23 @@ bool makeDeployment(const std::string& dir, const DeploymentSpec& spec,
       !writeEmptyFile(dir + "/runtime/tzora64/" + kRuntimeLibraryName, err)) {
     return false;
   }
-  uint64_t start = 0;
-  if (spec.placement == ArchivePlacement::kAppended) {
+  made.runtimeCallsArgs = {"sidecar", made.archive, dir};
+  if (appended) {
     made.archive = made.executable;
-    start = fs::file_size(made.executable, ec);
+    uint64_t launcherSize = fs::file_size(made.executable, ec);
+    uint64_t runtimeCallsSize = ec ? 0 : fs::file_size(made.runtimeCalls, ec);
     if (ec) {
-      *err = "cannot examine " + made.executable + ": " + ec.message();
+      *err = "cannot examine the executables in " + dir + ": " + ec.message();
       return false;
     }
+    made.runtimeCallsArgs = {"appended", made.runtimeCalls, std::to_string(runtimeCallsSize)};
+    if (!writeSparseArchive(made.runtimeCalls, runtimeCallsSize, spec.archiveSize, err) ||
+        !writeSparseArchive(made.executable, launcherSize, spec.archiveSize, err)) {
+      return false;
+    }
+  } else if (!writeSparseArchive(made.archive, 0, spec.archiveSize, err)) {
+    return false;
   }
-  if (!writeSparseArchive(made.archive, start, spec.archiveSize, err)) return false;
   *deployment = made;
   return true;
 }

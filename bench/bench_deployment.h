@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 inline constexpr uint64_t kKiB = 1024;
 inline constexpr uint64_t kGiB = 1024 * 1024 * kKiB;
@@ -54,8 +55,9 @@ struct Deployment {
   std::string dir;
   std::string executable;    // dir/app
   std::string baseline;      // dir/baseline
-  std::string runtimeCalls;  // dir/runtime-calls
-  std::string archive;       // dir/app.qpa, or the executable when the archive is appended
+  std::string runtimeCalls;  // dir/runtime-calls, with the archive appended as the launcher has
+  std::vector<std::string> runtimeCallsArgs;  // its arguments for this deployment
+  std::string archive;  // dir/app.qpa, or the executable when the archive is appended
 };
 
 // Lays out a deployment in the new directory |dir|.

@@ -46,6 +46,10 @@ std::string launcherCaseName(ArchivePlacement placement, const std::string& scal
          (verbose ? "/verbose" : "");
 }
 
+std::string runtimeCallsCaseName(ArchivePlacement placement) {
+  return "process/baseline/runtime-calls/" + placementLabel(placement);
+}
+
 std::string libraryPathCaseName(const std::string& program, int length) {
   return "process/" + program + "/ldpath:" + std::to_string(length);
 }
@@ -55,12 +59,6 @@ std::vector<ProcessCase> listProcessCases(const BenchLayout& layout) {
   ProcessCase baseline{case_names::kBaseline, baselineSpec(layout.sidecar[0], {})};
   baseline.measurePeakRss = true;
   cases.push_back(baseline);
-  const Deployment& smallest = layout.sidecar[0];
-  cases.push_back({case_names::kRuntimeCalls,
-                   {smallest.runtimeCalls,
-                    {smallest.runtimeCalls, smallest.archive, smallest.dir},
-                    {kPath},
-                    ""}});
 
   for (ArchivePlacement placement : {ArchivePlacement::kSidecar, ArchivePlacement::kAppended}) {
     const auto& deployments =
@@ -72,6 +70,10 @@ std::vector<ProcessCase> listProcessCases(const BenchLayout& layout) {
       quiet.measurePeakRss = i == 0;
       cases.push_back(quiet);
     }
+    const Deployment& smallest = deployments[0];
+    std::vector<std::string> args = {smallest.runtimeCalls};
+    args.insert(args.end(), smallest.runtimeCallsArgs.begin(), smallest.runtimeCallsArgs.end());
+    cases.push_back({runtimeCallsCaseName(placement), {smallest.runtimeCalls, args, {kPath}, ""}});
     // The verbose listing names the scratch paths, so only its last line is compared.
     ProcessCase verbose{launcherCaseName(placement, kArchiveScales[0].label, true),
                         launcherSpec(deployments[0], {kVerbose})};

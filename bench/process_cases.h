@@ -10,14 +10,15 @@
 
 namespace case_names {
 inline constexpr char kBaseline[] = "process/baseline";
-// The baseline that makes the launcher's runtime calls for the smallest sidecar archive.
-inline constexpr char kRuntimeCalls[] = "process/baseline/runtime-calls";
 }  // namespace case_names
 
 // The case that runs the launcher with its archive at |placement| and of the size |scaleLabel|,
 // verbose or not.
 std::string launcherCaseName(ArchivePlacement placement, const std::string& scaleLabel,
                              bool verbose = false);
+
+// The baseline that makes the launcher's runtime calls for the smallest archive at |placement|.
+std::string runtimeCallsCaseName(ArchivePlacement placement);
 
 // The library path cases, launcher and baseline, with |length| entries.
 std::string libraryPathCaseName(const std::string& program, int length);

@@ -103,22 +103,19 @@ void printTargets(const MedianRecorder& medians, std::ostream& out) {
       details.push_back({"wall time, " + label + " / " + small + " " + where + " archive",
                          ratio(launcherCaseName(placement, label), smallCase), "", std::nullopt});
     }
+    // The bare baseline skips the runtime calls that every launch makes; the second baseline
+    // makes them, and splits the launcher's cost into the runtime's share and its own.
+    std::string calls = runtimeCallsCaseName(placement);
+    details.push_back({"wall time, runtime calls for " + where + " archive - baseline",
+                       extraTime(calls, case_names::kBaseline), "us", std::nullopt});
+    details.push_back({"wall time, launcher with " + where + " archive - its runtime calls",
+                       extraTime(smallCase, calls), "us", std::nullopt});
+    details.push_back({"wall time, launcher with " + where + " archive / its runtime calls",
+                       ratio(smallCase, calls), "", std::nullopt});
     details.push_back({"wall time, verbose / quiet, " + where + " archive",
                        ratio(launcherCaseName(placement, small, true), smallCase), "",
                        std::nullopt});
   }
-  // The bare baseline skips the runtime calls that every launch makes; the second baseline makes
-  // them, and splits the launcher's cost into the runtime's share and the launcher's own.
-  const std::string sidecar = launcherCaseName(ArchivePlacement::kSidecar, small);
-  details.push_back({"wall time, baseline making the launcher's runtime calls - baseline",
-                     extraTime(case_names::kRuntimeCalls, case_names::kBaseline), "us",
-                     std::nullopt});
-  details.push_back({"wall time, baseline making the launcher's runtime calls / baseline",
-                     ratio(case_names::kRuntimeCalls, case_names::kBaseline), "", std::nullopt});
-  details.push_back({"wall time, launcher with sidecar archive - baseline making its calls",
-                     extraTime(sidecar, case_names::kRuntimeCalls), "us", std::nullopt});
-  details.push_back({"wall time, launcher with sidecar archive / baseline making its calls",
-                     ratio(sidecar, case_names::kRuntimeCalls), "", std::nullopt});
   for (int length : kLibraryPathLengths) {
     std::string launcher = libraryPathCaseName("launcher/sidecar", length);
     std::string baseline = libraryPathCaseName("baseline", length);
