@@ -1,13 +1,15 @@
 #include "archive/data_block_reader.h"
 
+#include <array>
+
 #include "archive/data_block_layout.h"
 #include "archive/file_tail.h"
 #include "archive/little_endian.h"
 
 bool readTrailer(const std::string& path, int32_t* trailer, std::string* err) {
-  std::string bytes;
-  if (!readFileTail(path, layout::kTrailerField.width, &bytes, err)) return false;
-  *trailer = static_cast<int32_t>(loadLE32(reinterpret_cast<const unsigned char*>(bytes.data())));
+  std::array<unsigned char, layout::kTrailerField.width> bytes;
+  if (!readFileTail(path, bytes.size(), bytes.data(), err)) return false;
+  *trailer = static_cast<int32_t>(loadLE32(bytes.data()));
   return true;
 }
 
@@ -15,10 +17,12 @@ bool readDataBlock(const std::string& path, DataBlock* block, std::string* err,
                    std::ostream* listing) {
   *block = DataBlock();
   // Only a block of exactly kBlockSize bytes can be valid, so read that much in one go and check
-  // the trailer inside it, instead of trusting the trailer to say how much to read.
-  std::string bytes;
-  if (!readFileTail(path, layout::kBlockSize, &bytes, err)) return false;
-  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  // the trailer inside it, instead of trusting the trailer to say how much to read. The buffer is
+  // on the stack: at start-up the stack's pages are already there, where fresh heap pages would
+  // each cost a page fault.
+  std::array<unsigned char, layout::kBlockSize> bytes;
+  if (!readFileTail(path, bytes.size(), bytes.data(), err)) return false;
+  const unsigned char* data = bytes.data();
   int32_t trailer = static_cast<int32_t>(loadLE32(data + layout::kTrailerField.offset));
   if (trailer != layout::kBlockSize) {
     *err = "the trailer holds " + std::to_string(trailer) + ", not " +

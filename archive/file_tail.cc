@@ -44,7 +44,7 @@ class RegularFile {
 
 }  // namespace
 
-bool readFileTail(const std::string& path, size_t count, std::string* bytes, std::string* err) {
+bool readFileTail(const std::string& path, size_t count, unsigned char* bytes, std::string* err) {
   RegularFile file;
   if (!file.open(path, err)) return false;
   if (file.size() < count) {
@@ -52,11 +52,10 @@ bool readFileTail(const std::string& path, size_t count, std::string* bytes, std
            std::to_string(count);
     return false;
   }
-  bytes->resize(count);
   off_t at = static_cast<off_t>(file.size() - count);
   size_t done = 0;
   while (done < count) {
-    ssize_t n = pread(file.fd(), bytes->data() + done, count - done, at + done);
+    ssize_t n = pread(file.fd(), bytes + done, count - done, at + done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       *err = "cannot read " + path + (n < 0 ? std::string(": ") + strerror(errno) : ": short read");
@@ -64,6 +63,13 @@ bool readFileTail(const std::string& path, size_t count, std::string* bytes, std
     }
     done += static_cast<size_t>(n);
   }
+  return true;
+}
+
+bool readFileTail(const std::string& path, size_t count, std::string* bytes, std::string* err) {
+  std::string tail(count, '\0');
+  if (!readFileTail(path, count, reinterpret_cast<unsigned char*>(tail.data()), err)) return false;
+  *bytes = std::move(tail);
   return true;
 }
 

@@ -6,9 +6,13 @@
 #include <cstdint>
 #include <string>
 
-// Reads the last |count| bytes of the regular file at |path| (links followed) into |bytes|.
-// Fails, saying why in |err|, when the file cannot be opened, is not a regular file (so a FIFO
-// or a device never blocks the caller), is shorter than |count|, or gives a short read.
+// Reads the last |count| bytes of the regular file at |path| (links followed) into |bytes|, which
+// has room for them. Fails, saying why in |err|, when the file cannot be opened, is not a regular
+// file (so a FIFO or a device never blocks the caller), is shorter than |count|, or gives a short
+// read.
+bool readFileTail(const std::string& path, size_t count, unsigned char* bytes, std::string* err);
+
+// The same into a string, which is left as it was on failure.
 bool readFileTail(const std::string& path, size_t count, std::string* bytes, std::string* err);
 
 // The size of the regular file at |path|, or false with the reason in |err|.

@@ -114,6 +114,18 @@ bool isExecutedName(const char* name, const Dl_info& object) {
          dladdr(programHeaders, &program) && program.dli_fbase == object.dli_fbase;
 }
 
+// The target of /proc/self/exe when it reads as an absolute path that fits its buffer. A frame of
+// its own, so that its buffer deepens the stack only when the link is read: every page of stack
+// that start-up reaches costs it a page fault.
+[[gnu::noinline]] bool readExecutableLink(std::string* path) {
+  char link[kExeLinkBufferSize];
+  ssize_t n = readlink("/proc/self/exe", link, sizeof link);
+  // A target that fills the whole buffer may have been cut.
+  if (n <= 0 || static_cast<size_t>(n) >= sizeof link || link[0] != '/') return false;
+  path->assign(link, static_cast<size_t>(n));
+  return true;
+}
+
 }  // namespace
 
 bool findMappedFile(const std::string& maps, uintptr_t address, unsigned* devMajor,
@@ -166,10 +178,5 @@ bool locateOwnExecutable(const void* address, std::string* path) {
     *path = buffer;
     return true;
   }
-  char link[kExeLinkBufferSize];
-  ssize_t n = readlink("/proc/self/exe", link, sizeof link);
-  // A target that fills the whole buffer may have been cut.
-  if (n <= 0 || static_cast<size_t>(n) >= sizeof link || link[0] != '/') return false;
-  path->assign(link, static_cast<size_t>(n));
-  return true;
+  return readExecutableLink(path);
 }
