@@ -73,7 +73,9 @@ std::vector<ProcessCase> listProcessCases(const BenchLayout& layout) {
     const Deployment& smallest = deployments[0];
     std::vector<std::string> args = {smallest.runtimeCalls};
     args.insert(args.end(), smallest.runtimeCallsArgs.begin(), smallest.runtimeCallsArgs.end());
-    cases.push_back({runtimeCallsCaseName(placement), {smallest.runtimeCalls, args, {kPath}, ""}});
+    ProcessCase calls{runtimeCallsCaseName(placement), {smallest.runtimeCalls, args, {kPath}, ""}};
+    calls.measurePeakRss = true;
+    cases.push_back(calls);
     // The verbose listing names the scratch paths, so only its last line is compared.
     ProcessCase verbose{launcherCaseName(placement, kArchiveScales[0].label, true),
                         launcherSpec(deployments[0], {kVerbose})};

@@ -1,7 +1,6 @@
 #include "bench/timed_process.h"
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 
@@ -92,8 +91,7 @@ bool TimedProcess::spawn(const std::string& program, char* const* argv, const st
     return false;
   }
   int status = 0;
-  rusage usage;
-  while (wait4(pid, &status, 0, &usage) < 0) {
+  while (waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) {
       *err = "cannot wait for " + program + ": " + strerror(errno);
       return false;
@@ -101,6 +99,5 @@ bool TimedProcess::spawn(const std::string& program, char* const* argv, const st
   }
   run->seconds = now() - start;
   run->status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  run->peakRssKiB = usage.ru_maxrss;
   return true;
 }

@@ -18,7 +18,7 @@ struct ProcessSpec {
 struct ProcessRun {
   int status = -1;      // the exit status, or 128 + the signal that ended it
   double seconds = 0;   // wall time from the spawn until the process was reaped
-  long peakRssKiB = 0;  // the child's own peak resident set (ru_maxrss of wait4)
+  long peakRssKiB = 0;  // the peak resident set in KiB, from measurePeakRss
 };
 
 class TimedProcess {
