@@ -89,7 +89,7 @@ bool namesMappedFile(const char* path, const void* address) {
                             reinterpret_cast<uintptr_t>(address), &devMajor, &devMinor, &inode);
     }
     pending.erase(0, lineStart);
-    if (atEnd && found == MapsLine::kOther && n == 0 && !pending.empty()) {
+    if (n == 0 && found == MapsLine::kOther && !pending.empty()) {
       found = parseMapsLine(pending, reinterpret_cast<uintptr_t>(address), &devMajor, &devMinor,
                             &inode);
     }
