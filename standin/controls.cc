@@ -64,7 +64,7 @@ void appendTraceLine(const char* path, std::string line) {
   close(fd);
 }
 
-bool failureRequested(const std::string& function) {
+bool failureRequested(std::string_view function) {
   const char* value = getenv("STANDIN_FAIL");
   if (!value) return false;
   bool named = false;
@@ -82,9 +82,9 @@ bool failureRequested(const std::string& function) {
   }
 }
 
-std::string failureText(const std::string& function) {
+std::string failureText(std::string_view function) {
   const char* text = getenv("STANDIN_ERROR");
-  return text ? text : function + " failed";
+  return text ? text : std::string(function) + " failed";
 }
 
 bool nullErrorRequested() { return getenv("STANDIN_NULL_ERROR") != nullptr; }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // The file named by STANDIN_TRACE, or null.
 const char* traceFilePath();
@@ -19,10 +20,10 @@ void trace(Format format) {
 }
 
 // True when STANDIN_FAIL names |function|, one of the runtime's boolean functions.
-bool failureRequested(const std::string& function);
+bool failureRequested(std::string_view function);
 
 // The last error text of a function that is made to fail: STANDIN_ERROR or "NAME failed".
-std::string failureText(const std::string& function);
+std::string failureText(std::string_view function);
 
 // True when STANDIN_NULL_ERROR is present.
 bool nullErrorRequested();

@@ -1,6 +1,9 @@
 #include "standin/payload_source.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <link.h>
+#include <sys/auxv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,10 +89,52 @@ bool mapsLineNamesFile(std::string_view line, uintptr_t wanted, std::string* pat
   return true;
 }
 
-}  // namespace
+// True when |address| lies in the main program's pages that hold bytes of its file: the kernel
+// maps those of each loadable segment from the file and the segment's zero-filled rest
+// anonymously, as the maps show. The program headers come from the auxiliary vector, and their
+// own entry gives the load address, as the dynamic loader takes it; a program without that entry
+// is left to the maps.
+bool inMainProgramFilePages(uintptr_t address) {
+  const auto* headers = reinterpret_cast<const ElfW(Phdr)*>(getauxval(AT_PHDR));
+  const ElfW(Phdr)* last = headers ? headers + getauxval(AT_PHNUM) : headers;
+  uintptr_t page = getauxval(AT_PAGESZ);
+  const ElfW(Phdr)* self = std::find_if(
+      headers, last, [](const ElfW(Phdr) & header) { return header.p_type == PT_PHDR; });
+  if (self == last || page == 0) return false;
+  uintptr_t bias = reinterpret_cast<uintptr_t>(headers) - self->p_vaddr;
+  return std::any_of(headers, last, [&](const ElfW(Phdr) & segment) {
+    uintptr_t start = (bias + segment.p_vaddr) & ~(page - 1);
+    uintptr_t end = (bias + segment.p_vaddr + segment.p_filesz + page - 1) & ~(page - 1);
+    return segment.p_type == PT_LOAD && address >= start && address < end;
+  });
+}
 
-bool findMappedFile(const void* address, std::string* path) {
-  uintptr_t wanted = reinterpret_cast<uintptr_t>(address);
+// True, with the path in |path|, when |address| lies in the main program's file pages and the
+// kernel loaded that program itself: its file is then the target of /proc/self/exe, which one
+// readlink gives, where reading the maps would cost a fresh process more than all its other calls.
+// A program run as the dynamic loader's argument (no interpreter base) is left to the maps, since
+// the link then names the loader.
+bool findMainProgramFile(uintptr_t address, std::string* path) {
+  if (getauxval(AT_BASE) == 0 || !inMainProgramFilePages(address)) return false;
+  std::string link(256, '\0');
+  ssize_t n;
+  while ((n = readlink("/proc/self/exe", link.data(), link.size())) ==
+             static_cast<ssize_t>(link.size()) &&
+         link.size() < PATH_MAX) {
+    link.resize(link.size() * 2);
+  }
+  // The maps write a line feed in a path as "\012": such a path is left to them.
+  if (n <= 0 || static_cast<size_t>(n) == link.size() || link[0] != '/' ||
+      memchr(link.data(), '\n', static_cast<size_t>(n))) {
+    return false;
+  }
+  link.resize(static_cast<size_t>(n));
+  *path = std::move(link);
+  return true;
+}
+
+// The lookup through /proc/self/maps, for any address.
+bool findInMaps(uintptr_t wanted, std::string* path) {
   int fd = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   // Read only up to the line that holds the address: the kernel makes the lines as they are read,
@@ -113,6 +158,13 @@ bool findMappedFile(const void* address, std::string* path) {
   }
   close(fd);
   return found;
+}
+
+}  // namespace
+
+bool findMappedFile(const void* address, std::string* path) {
+  uintptr_t wanted = reinterpret_cast<uintptr_t>(address);
+  return findMainProgramFile(wanted, path) || findInMaps(wanted, path);
 }
 
 bool readPayload(const std::string& path, int64_t offset, std::string* payload, std::string* err) {

@@ -7,10 +7,11 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
-
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 namespace {
 
@@ -105,6 +106,63 @@ TEST(FindMappedFile, NamesTheFileThatHoldsTheAddress) {
 
   int onStack = 0;
   EXPECT_FALSE(findMappedFile(&onStack, &path));
+}
+
+// What /proc/self/maps names for |address|: the path of the mapped file, or "" for none.
+std::string mapsFileOf(const void* address) {
+  std::ifstream maps("/proc/self/maps");
+  uintptr_t wanted = reinterpret_cast<uintptr_t>(address);
+  for (std::string line; std::getline(maps, line);) {
+    unsigned long start = 0, end = 0;
+    int pathAt = 0;
+    char perms[8], dev[16];
+    unsigned long offset = 0, inode = 0;
+    if (sscanf(line.c_str(), "%lx-%lx %7s %lx %15s %lu %n", &start, &end, perms, &offset, dev,
+               &inode, &pathAt) < 6 ||
+        wanted < start || wanted >= end) {
+      continue;
+    }
+    std::string path = pathAt > 0 ? line.substr(static_cast<size_t>(pathAt)) : "";
+    return path.empty() || path[0] != '/' ? "" : path;
+  }
+  return "";
+}
+
+const char kReadOnly[] = "read-only data";
+int initialized = 1;
+// Far larger than a page: its middle lies in the zero-filled pages that no file backs.
+char zeroFilled[1 << 20];
+
+// The main program's file is found without the maps; every address must still give what the maps
+// give, in the program's file pages and in its zero-filled tail, and outside it.
+TEST(FindMappedFile, AgreesWithTheMapsForEveryKindOfAddress) {
+  int onStack = 0;
+  std::unique_ptr<char[]> onHeap(new char[1 << 20]);
+  Dl_info library;
+  ASSERT_NE(0, dladdr(reinterpret_cast<const void*>(&strlen), &library));
+  struct Case {
+    const char* what;
+    const void* address;
+    bool inFile;
+  } cases[] = {
+      {"own code", reinterpret_cast<const void*>(&mapsFileOf), true},
+      {"own read-only data", kReadOnly, true},
+      {"own data", &initialized, true},
+      {"own zero-filled data", zeroFilled + sizeof zeroFilled / 2, false},
+      {"library code", reinterpret_cast<const void*>(&strlen), true},
+      {"stack", &onStack, false},
+      {"heap", onHeap.get() + (1 << 19), false},
+      {"null", nullptr, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string expected = mapsFileOf(c.address), path;
+    EXPECT_EQ(c.inFile, !expected.empty());
+    EXPECT_EQ(!expected.empty(), findMappedFile(c.address, &path));
+    if (!expected.empty()) {
+      EXPECT_EQ(expected, path);
+    }
+  }
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -38,7 +41,7 @@ struct Instance {
   zekTextHandler output = nullptr;
   zekTextHandler error = nullptr;
   std::vector<PayloadCommand> program;
-  std::vector<std::string> initializerParams;
+  std::vector<std::string> initializerParams;  // made only for a program that writes them
 };
 
 struct Runtime {
@@ -49,9 +52,17 @@ struct Runtime {
   intptr_t lastId = 0;
 };
 
+// Made at first use and never destroyed: a guarded static would cost a start-up the bindings of
+// its guard and of its exit-time destructor, and nothing of the state needs undoing at exit.
 Runtime& runtime() {
-  static Runtime state;
-  return state;
+  static constinit std::atomic<Runtime*> state = nullptr;
+  Runtime* current = state.load(std::memory_order_acquire);
+  if (current) return *current;
+  auto made = std::make_unique<Runtime>();
+  if (!state.compare_exchange_strong(current, made.get(), std::memory_order_acq_rel)) {
+    return *current;
+  }
+  return *made.release();
 }
 
 void setLastError(std::string text) {
@@ -59,7 +70,7 @@ void setLastError(std::string text) {
   runtime().lastError = std::move(text);
 }
 
-bool madeToFail(const char* function) {
+bool madeToFail(std::string_view function) {
   if (!failureRequested(function)) return false;
   setLastError(failureText(function));
   return true;
@@ -80,21 +91,24 @@ std::string list(char* const* entries, int64_t count) {
   return out + "]";
 }
 
-void freeOptions(char** options) {
-  if (!options) return;
-  for (char** entry = options; *entry; ++entry) free(*entry);
-  free(options);
-}
-
 std::string call(const char* function, std::initializer_list<std::string> args) {
   std::string line = std::string(function) + "(";
   for (const std::string& arg : args) line += (&arg == args.begin() ? "" : ", ") + arg;
   return line + ")";
 }
 
+// True when |program| has a `params` line, the only one that shows the parameters' lines.
+bool writesParams(const std::vector<PayloadCommand>& program) {
+  return std::any_of(program.begin(), program.end(), [](const PayloadCommand& command) {
+    return command.kind == PayloadCommand::Kind::kParams;
+  });
+}
+
+// |params| makes the initializer's parameter lines.
+template <typename Params>
 bool createInstance(const char* function, zekComponentInstance* instance,
                     zekTextHandler errorHandler, zekTextHandler outputHandler,
-                    const std::string& path, int64_t offset, std::vector<std::string> params) {
+                    const std::string& path, int64_t offset, Params params) {
   if (!instance || !errorHandler || !outputHandler) {
     setLastError(std::string(function) + ": null instance address or handler");
     return false;
@@ -109,7 +123,7 @@ bool createInstance(const char* function, zekComponentInstance* instance,
   created->output = outputHandler;
   created->error = errorHandler;
   created->program = parsePayloadProgram(payload);
-  created->initializerParams = std::move(params);
+  if (writesParams(created->program)) created->initializerParams = params();
   std::lock_guard<std::mutex> lock(runtime().mutex);
   created->id = ++runtime().lastId;
   runtime().instance = created;
@@ -139,18 +153,21 @@ STANDIN_EXPORT int64_t getInitOptionsFromQpaFile_proxy(char*** options, const ch
     setLastError("getInitOptionsFromQpaFile_proxy: null options address or archive path");
     return -1;
   }
-  // Null-terminated, so that zekFreeStrArray_proxy needs no count.
-  char** array = static_cast<char**>(calloc(3, sizeof(char*)));
-  if (array) {
-    array[0] = strdup("-qpa");
-    array[1] = strdup(archivePath);
-  }
-  if (!array || !array[0] || !array[1]) {
-    freeOptions(array);
+  // Null-terminated, so that zekFreeStrArray_proxy needs no count, and one block with its texts,
+  // so that making and freeing it is one call each.
+  static constexpr char kQpa[] = "-qpa";
+  constexpr size_t kTextsAt = 3 * sizeof(char*);
+  size_t pathSize = strlen(archivePath) + 1;
+  char** array = static_cast<char**>(malloc(kTextsAt + sizeof kQpa + pathSize));
+  if (!array) {
     *options = nullptr;
     setLastError("getInitOptionsFromQpaFile_proxy: out of memory");
     return -1;
   }
+  char* texts = reinterpret_cast<char*>(array) + kTextsAt;
+  array[0] = static_cast<char*>(memcpy(texts, kQpa, sizeof kQpa));
+  array[1] = static_cast<char*>(memcpy(texts + sizeof kQpa, archivePath, pathSize));
+  array[2] = nullptr;
   *options = array;
   return 2;
 }
@@ -161,7 +178,7 @@ STANDIN_EXPORT bool zekInitializeApplication_proxy(char** options, int64_t count
   });
   if (madeToFail("zekInitializeApplication_proxy")) return false;
   for (int64_t i = 0; options && i + 1 < count && options[i] && options[i + 1]; ++i) {
-    if (strcmp(options[i], "-qpa") == 0) {
+    if (std::string_view(options[i]) == "-qpa") {
       std::lock_guard<std::mutex> lock(runtime().mutex);
       runtime().archivePath = options[i + 1];
       return true;
@@ -173,7 +190,7 @@ STANDIN_EXPORT bool zekInitializeApplication_proxy(char** options, int64_t count
 
 STANDIN_EXPORT void zekFreeStrArray_proxy(char** options, int64_t count) {
   trace([&] { return call("zekFreeStrArray_proxy", {pointer(options), number(count)}); });
-  freeOptions(options);
+  free(options);
 }
 
 STANDIN_EXPORT int zekRunMain_proxy(zekRunCallback callback, int argc, char** argv) {
@@ -250,9 +267,11 @@ STANDIN_EXPORT bool zekInitializeComponentInstanceEmbedded_proxy(zekComponentIns
     setLastError(err);
     return false;
   }
-  return createInstance(kName, instance, errorHandler, outputHandler, source->path,
-                        embeddedArchiveParam,
-                        {"embeddedArchiveParam=" + number(embeddedArchiveParam) + "\n"});
+  return createInstance(
+      kName, instance, errorHandler, outputHandler, source->path, embeddedArchiveParam, [&] {
+        return std::vector<std::string>{"embeddedArchiveParam=" + number(embeddedArchiveParam) +
+                                        "\n"};
+      });
 }
 
 STANDIN_EXPORT void zekDestroyStream_proxy(zekStream stream) {
@@ -278,9 +297,10 @@ STANDIN_EXPORT bool zekInitializeComponentInstanceNonEmbeddedStandalone_proxy(
     setLastError(std::string(kName) + ": no application archive was initialized");
     return false;
   }
-  return createInstance(kName, instance, errorHandler, outputHandler, *archive, 0,
-                        {"componentParam=" + orNull(componentParam) + "\n",
-                         "applicationDirectory=" + orNull(applicationDirectory) + "\n"});
+  return createInstance(kName, instance, errorHandler, outputHandler, *archive, 0, [&] {
+    return std::vector<std::string>{"componentParam=" + orNull(componentParam) + "\n",
+                                    "applicationDirectory=" + orNull(applicationDirectory) + "\n"};
+  });
 }
 
 STANDIN_EXPORT intptr_t zekGetID_proxy(zekComponentInstance instance) {
@@ -316,13 +336,13 @@ STANDIN_EXPORT int zekMain_proxy(zekComponentInstance instance, int argc, char**
     setLastError("zekMain_proxy: no such component instance");
     return -1;
   }
-  PayloadContext context{
-      live->output,
-      live->error,
-      argc,
-      argv,
-      {"mainParam=" + orNull(mainParam) + "\n", "mainIntParam=" + number(mainIntParam) + "\n"}};
-  for (const std::string& line : live->initializerParams) context.params.push_back(line);
+  PayloadContext context{live->output, live->error, argc, argv, {}};
+  if (writesParams(live->program)) {
+    context.params = {"mainParam=" + orNull(mainParam) + "\n",
+                      "mainIntParam=" + number(mainIntParam) + "\n"};
+    context.params.insert(context.params.end(), live->initializerParams.begin(),
+                          live->initializerParams.end());
+  }
   int status = runPayloadProgram(live->program, context);
   if (nullInstanceRequested()) *live->address = nullptr;
   return status;

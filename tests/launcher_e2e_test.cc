@@ -307,6 +307,34 @@ TEST(LauncherStart, FindsItsOwnExecutableHoweverItIsStarted) {
   }
 }
 
+// The stand-in finds the file behind the launcher's code from its own executable link when the
+// kernel ran the launcher, and from the maps when the dynamic loader did, where the link names the
+// loader: both ways the stream is the launcher's file.
+TEST(LauncherStart, AnAppendedArchiveIsFoundThroughTheDynamicLoaderToo) {
+  Deployment d;
+  std::string n = std::to_string(fs::file_size(d.executable()));
+  d.embed("out embedded\\n\n");
+  const std::string loader = "/lib64/ld-linux-x86-64.so.2";
+  for (const std::vector<std::string>& argv :
+       {std::vector<std::string>{"./app"}, std::vector<std::string>{loader, "./app"}}) {
+    SCOPED_TRACE(argv[0]);
+    ProcessSpec spec;
+    spec.program = argv.size() == 1 ? d.executable() : loader;
+    spec.argv = argv;
+    spec.cwd = d.appDir();
+    spec.env = d.baseEnvironment();
+    LauncherRun r = d.runWith(spec);
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("embedded\n", r.out);
+    EXPECT_EQ("", r.err);
+    EXPECT_NE(std::string::npos,
+              r.trace.find("\nzekGetEmbeddedQpaStream_proxy(\"" + d.executable() + "\", " + n +
+                           ")\nzekInitializeComponentInstanceEmbedded_proxy(ptr, ptr, ptr, ptr, " +
+                           n + ")\n"))
+        << r.trace;
+  }
+}
+
 TEST(LauncherStart, ASymbolicLinkStartUsesTheLinksPathAndItsSidecar) {
   Deployment d;
   std::string link = d.root() + "/link";
