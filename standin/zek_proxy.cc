@@ -239,7 +239,7 @@ STANDIN_EXPORT zekStream zekGetEmbeddedQpaStream_proxy(void* codeAddress,
     return call("zekGetEmbeddedQpaStream_proxy",
                 {found ? quoteText(path) : pointer(codeAddress), number(embeddedArchiveParam)});
   });
-  return new Stream{path, embeddedArchiveParam};
+  return new Stream{std::move(path), embeddedArchiveParam};
 }
 
 STANDIN_EXPORT bool zekInitializeComponentInstanceEmbedded_proxy(zekComponentInstance* instance,
