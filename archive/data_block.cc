@@ -110,3 +110,20 @@ void writeDataBlockListing(const DataBlock& block, std::ostream& out) {
 }
 
 std::string cString(const std::string& text) { return std::string(text.c_str()); }
+
+const std::string* slotText(const DataBlock& block, layout::TextSlot slot) {
+  switch (slot) {
+    case layout::kStartMessage:
+      return &block.startMessage;
+    case layout::kCompleteMessage:
+      return &block.completeMessage;
+    case layout::kComponentParam:
+      return &block.componentParam;
+    case layout::kMainParam:
+      return &block.mainParam;
+    case layout::kList:
+    case layout::kTextSlotCount:
+      break;
+  }
+  return nullptr;
+}

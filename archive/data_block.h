@@ -30,6 +30,9 @@ struct DataBlock {
   std::vector<std::string> listItems;
 };
 
+// The text that |slot| holds in |block|; null for the list, which the record keeps as its items.
+const std::string* slotText(const DataBlock& block, layout::TextSlot slot);
+
 // Where one text of the block lies: from the offset in its slot up to, not including, |end|.
 struct TextSpan {
   bool present = false;  // a zero slot means no text

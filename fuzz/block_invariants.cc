@@ -39,21 +39,6 @@ bool resolveSpans(const unsigned char* bytes, Span (&spans)[layout::kTextSlotCou
   return true;
 }
 
-const std::string* slotText(const DataBlock& block, int slot) {
-  switch (slot) {
-    case layout::kStartMessage:
-      return &block.startMessage;
-    case layout::kCompleteMessage:
-      return &block.completeMessage;
-    case layout::kComponentParam:
-      return &block.componentParam;
-    case layout::kMainParam:
-      return &block.mainParam;
-    default:
-      return nullptr;
-  }
-}
-
 bool onlyTagFieldsSet(const DataBlock& block) {
   DataBlock rest = block;
   rest.blockSize = 0;
@@ -115,7 +100,7 @@ void checkAccepted(const unsigned char* bytes, const DataBlock& block,
                                   span.end - span.begin);
     }
     total += expected.size();
-    if (const std::string* text = slotText(block, slot)) {
+    if (const std::string* text = slotText(block, static_cast<layout::TextSlot>(slot))) {
       fuzzCheck(*text == expected, "a text differs from its span");
       continue;
     }

@@ -68,20 +68,6 @@ std::string quoted(const std::string& text) {
   return shown;
 }
 
-const std::string* spanText(const DataBlock& block, int slot) {
-  switch (slot) {
-    case layout::kStartMessage:
-      return &block.startMessage;
-    case layout::kCompleteMessage:
-      return &block.completeMessage;
-    case layout::kComponentParam:
-      return &block.componentParam;
-    case layout::kMainParam:
-      return &block.mainParam;
-  }
-  return nullptr;
-}
-
 // The list's span as it lay in the block: its items joined again by the commas that split it.
 std::string listSpan(const DataBlock& block) {
   std::string span;
@@ -92,8 +78,9 @@ std::string listSpan(const DataBlock& block) {
   return span;
 }
 
-std::string slotText(const DataBlock& block, int slot) {
-  return slot == layout::kList ? listSpan(block) : *spanText(block, slot);
+std::string shownText(const DataBlock& block, int slot) {
+  const std::string* text = slotText(block, static_cast<layout::TextSlot>(slot));
+  return text ? *text : listSpan(block);
 }
 
 void writeText(const Shown& s, std::ostream& out) {
@@ -130,7 +117,7 @@ void writeText(const Shown& s, std::ostream& out) {
     }
     size_t size = span.end - span.offset;
     out << size << (size == 1 ? " byte" : " bytes") << " from offset " << span.offset << " to "
-        << span.end << ": " << quoted(slotText(b, slot)) << "\n";
+        << span.end << ": " << quoted(shownText(b, slot)) << "\n";
   }
   out << "listItems:";
   if (b.listItems.empty()) out << " none";
@@ -183,7 +170,7 @@ json asJson(const Shown& s) {
       texts[name] = {{"offset", span.offset},
                      {"end", span.end},
                      {"size", span.end - span.offset},
-                     {"text", escapeText(slotText(b, slot))}};
+                     {"text", escapeText(shownText(b, slot))}};
     }
     block["texts"] = texts;
     json items = json::array();
