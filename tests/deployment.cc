@@ -111,7 +111,7 @@ LauncherRun Deployment::runWith(const ProcessSpec& spec) const {
   ProcessResult result;
   std::string err;
   if (!runProcess(spec, &result, &err)) throw std::runtime_error(err);
-  return {result.status, result.out, withoutSanitizerNameWarnings(result.err),
+  return {result.status,         result.out,      withoutSanitizerNameWarnings(result.err),
           readFile(tracePath()), result.timedOut, result.peakResidentKiB};
 }
 
@@ -126,4 +126,32 @@ std::string defaultBlockListing(const std::string& start, const std::string& com
 
 void giveRootTo(const Deployment& d, int uid) {
   if (chown(d.root().c_str(), uid, uid) != 0) throw std::runtime_error("chown failed");
+}
+
+std::string expand(std::string text, const Deployment& d) {
+  using namespace std::string_literals;
+  for (auto [key, value] : {std::pair{"$LIB"s, "libqxzekztvrt.so.7.14.1"s},
+                            {"$EXE"s, d.executable()},
+                            {"$DIR"s, d.appDir()},
+                            {"$ROOT"s, d.root()}}) {
+    for (size_t at; (at = text.find(key)) != std::string::npos;)
+      text.replace(at, key.size(), value);
+  }
+  return text;
+}
+
+void layOut(const Deployment& d, const std::vector<std::string>& entries) {
+  for (const std::string& entry : entries) {
+    std::string text = expand(entry, d);
+    size_t arrow = text.find(" -> ");
+    std::string path = text.substr(0, arrow);
+    fs::create_directories(fs::path(path).parent_path());
+    if (arrow != std::string::npos) {
+      fs::create_symlink(text.substr(arrow + 4), path);
+    } else if (path.back() == '/') {
+      fs::create_directory(path);
+    } else {
+      writeFile(path, "");
+    }
+  }
 }

@@ -67,6 +67,14 @@ class Deployment {
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 
+// |text| with $EXE (the executable), $DIR (the application directory), $ROOT (the deployment's
+// root) and $LIB (the version-specific runtime library's name) replaced: expected texts and
+// laid-out paths are written once for any deployment.
+std::string expand(std::string text, const Deployment& d);
+// Lays out |entries| after expand(): "PATH" is an empty file, "PATH/" a directory and
+// "PATH -> TARGET" a symbolic link. Missing parent directories are made.
+void layOut(const Deployment& d, const std::vector<std::string>& entries);
+
 // The verbose listing of a block built from the default fields with these two texts.
 std::string defaultBlockListing(const std::string& start = "", const std::string& complete = "");
 

@@ -16,15 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-// Replaces $DIR (the application directory) and $EXE (the executable) in an expected text.
-std::string expand(std::string text, const Deployment& d) {
-  for (auto [key, value] : {std::pair{"$EXE"s, d.executable()}, {"$DIR"s, d.appDir()}}) {
-    for (size_t at; (at = text.find(key)) != std::string::npos;)
-      text.replace(at, key.size(), value);
-  }
-  return text;
-}
-
 // The verbose listing of a default block with the given spans.
 std::string listing(const std::string& start, const std::string& complete) {
   return "QPA_DataBlock:\nData block size = 8192 bytes\nversion str=V1DRN4000HBS1000ZTV1000\n"

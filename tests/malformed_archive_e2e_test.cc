@@ -11,6 +11,7 @@
 
 #include "archive/data_block_layout.h"
 #include "archive/data_block_writer.h"
+#include "tests/block_fixtures.h"
 #include "tests/deployment.h"
 
 namespace {
@@ -26,50 +27,12 @@ const std::string kSidecarStatus =
     "Status:Executable file full name=$EXE\nStatus:QPA is embedded=false\n"
     "Status:QPA file name=$EXE.qpa\n";
 
-std::string expand(std::string text, const Deployment& d) {
-  const std::string key = "$EXE";
-  for (size_t at; (at = text.find(key)) != std::string::npos;)
-    text.replace(at, key.size(), d.executable());
-  return text;
-}
-
 // Standard output of a verbose run of the default sidecar archive with kPayload.
 std::string sidecarRunOut(const Deployment& d) {
   return expand(kSidecarStatus, d) + defaultBlockListing() +
          "build library name=libqxzekztvrt.so.7.14.1\n1. search " + d.appDir() +
          "/runtime/tzora64/libqxzekztvrt.so.7.14.1\nFind libqxzekztvrt.so.7.14.1 in " + d.appDir() +
          "/runtime/tzora64\nStatus:zekInitializeApplication completed\nok\n";
-}
-
-std::string block(const DataBlockFields& fields = {}) {
-  std::string bytes, err;
-  if (!buildDataBlock(fields, &bytes, &err)) throw std::runtime_error(err);
-  return bytes;
-}
-
-std::string withInt32(std::string bytes, const layout::Field& field, int32_t value) {
-  setBlockInt32(&bytes, field, value);
-  return bytes;
-}
-
-std::string withSlots(std::initializer_list<std::pair<layout::TextSlot, int32_t>> slots) {
-  std::string bytes = block();
-  for (auto [slot, offset] : slots) setBlockInt32(&bytes, layout::kTextOffsetFields[slot], offset);
-  return bytes;
-}
-
-DataBlockFields versions(std::string major, std::string minor, std::string updater) {
-  DataBlockFields f;
-  f.majorVersion = std::move(major);
-  f.minorVersion = std::move(minor);
-  f.updaterVersion = std::move(updater);
-  return f;
-}
-
-DataBlockFields tag(std::string text) {
-  DataBlockFields f;
-  f.versionTag = std::move(text);
-  return f;
 }
 
 struct SidecarCase {

@@ -13,6 +13,7 @@
 
 #include "archive/data_block_layout.h"
 #include "archive/data_block_writer.h"
+#include "tests/block_fixtures.h"
 #include "tests/deployment.h"
 
 namespace {
@@ -22,60 +23,6 @@ using namespace std::string_literals;
 
 const char kPayload[] = "out ok\\n\n";
 const char kLibrary[] = "libqxzekztvrt.so.7.14.1";
-
-// Replaces $ROOT, $DIR (the application directory) and $LIB in |text|.
-std::string expand(std::string text, const Deployment& d) {
-  for (auto [key, value] :
-       {std::pair{"$ROOT"s, d.root()}, {"$DIR"s, d.appDir()}, {"$LIB"s, std::string(kLibrary)}}) {
-    for (size_t at; (at = text.find(key)) != std::string::npos;)
-      text.replace(at, key.size(), value);
-  }
-  return text;
-}
-
-// Lays out |entries| after expand(): "PATH" is an empty file, "PATH/" a directory and
-// "PATH -> TARGET" a symbolic link.
-void layOut(const Deployment& d, const std::vector<std::string>& entries) {
-  for (const std::string& entry : entries) {
-    std::string text = expand(entry, d);
-    size_t arrow = text.find(" -> ");
-    std::string path = text.substr(0, arrow);
-    fs::create_directories(fs::path(path).parent_path());
-    if (arrow != std::string::npos) {
-      fs::create_symlink(text.substr(arrow + 4), path);
-    } else if (path.back() == '/') {
-      fs::create_directory(path);
-    } else {
-      writeFile(path, "");
-    }
-  }
-}
-
-std::string block(const DataBlockFields& fields = {}) {
-  std::string bytes, err;
-  if (!buildDataBlock(fields, &bytes, &err)) throw std::runtime_error(err);
-  return bytes;
-}
-
-std::string withSlot(layout::TextSlot slot, int32_t offset) {
-  std::string bytes = block();
-  setBlockInt32(&bytes, layout::kTextOffsetFields[slot], offset);
-  return bytes;
-}
-
-DataBlockFields versions(std::string major, std::string minor, std::string updater = "1") {
-  DataBlockFields f;
-  f.majorVersion = std::move(major);
-  f.minorVersion = std::move(minor);
-  f.updaterVersion = std::move(updater);
-  return f;
-}
-
-DataBlockFields tag(std::string text) {
-  DataBlockFields f;
-  f.versionTag = std::move(text);
-  return f;
-}
 
 struct Case {
   std::string name;
@@ -262,17 +209,17 @@ TEST(CheckAgreement, DataBlocksAcceptedAndRefused) {
     setBlockInt32(&bytes, layout::kTrailerField, trailer);
     sidecarBytes("trailer " + std::to_string(trailer), kPayload + bytes);
   }
-  sidecarBytes("negative offset", kPayload + withSlot(layout::kStartMessage, -1));
-  sidecarBytes("offset in the header", kPayload + withSlot(layout::kMainParam, 1023));
-  sidecarBytes("offset past the text area", kPayload + withSlot(layout::kList, 8189));
-  sidecarBytes("offset at the text area's end", kPayload + withSlot(layout::kList, 8188));
+  sidecarBytes("negative offset", kPayload + withSlots({{layout::kStartMessage, -1}}));
+  sidecarBytes("offset in the header", kPayload + withSlots({{layout::kMainParam, 1023}}));
+  sidecarBytes("offset past the text area", kPayload + withSlots({{layout::kList, 8189}}));
+  sidecarBytes("offset at the text area's end", kPayload + withSlots({{layout::kList, 8188}}));
   {
-    std::string bytes = withSlot(layout::kStartMessage, 5000);
+    std::string bytes = withSlots({{layout::kStartMessage, 5000}});
     setBlockInt32(&bytes, layout::kTextOffsetFields[layout::kCompleteMessage], 6000);
     sidecarBytes("offsets out of order", kPayload + bytes);
   }
   cases.push_back({"appended block with a negative offset", [](Deployment& d) {
-                     d.appendToExecutable(kPayload + withSlot(layout::kStartMessage, -1));
+                     d.appendToExecutable(kPayload + withSlots({{layout::kStartMessage, -1}}));
                    }});
   cases.push_back({"appended block of another version",
                    [](Deployment& d) { d.embed(kPayload, versions("8", "14")); }});

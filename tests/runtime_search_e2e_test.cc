@@ -15,38 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-// Replaces $LIB (the file name for updater "1"), $EXE (the executable), $DIR (the application
-// directory) and $ROOT (the deployment's root) in a text.
-std::string expand(std::string text, const Deployment& d) {
-  for (auto [key, value] : {std::pair{"$LIB"s, "libqxzekztvrt.so.7.14.1"s},
-                            {"$EXE"s, d.executable()},
-                            {"$DIR"s, d.appDir()},
-                            {"$ROOT"s, d.root()}}) {
-    for (size_t at; (at = text.find(key)) != std::string::npos;)
-      text.replace(at, key.size(), value);
-  }
-  return text;
-}
-
-// Lays out |entries| after expand(): "PATH" is an empty file, "PATH/" a directory and
-// "PATH -> TARGET" a symbolic link. The runs start in $ROOT/cwd, which always exists.
-void layOut(const Deployment& d, const std::vector<std::string>& entries) {
-  fs::create_directories(d.root() + "/cwd");
-  for (const std::string& entry : entries) {
-    std::string text = expand(entry, d);
-    size_t arrow = text.find(" -> ");
-    std::string path = text.substr(0, arrow);
-    fs::create_directories(fs::path(path).parent_path());
-    if (arrow != std::string::npos) {
-      fs::create_symlink(text.substr(arrow + 4), path);
-    } else if (path.back() == '/') {
-      fs::create_directory(path);
-    } else {
-      writeFile(path, "");
-    }
-  }
-}
-
 // Runs the launcher from $ROOT/cwd with LD_LIBRARY_PATH set to |libraryPath| (unset when absent).
 LauncherRun runFromCwd(const Deployment& d, const std::optional<std::string>& libraryPath,
                        bool verbose) {
@@ -54,6 +22,7 @@ LauncherRun runFromCwd(const Deployment& d, const std::optional<std::string>& li
   spec.program = d.executable();
   spec.argv = {d.executable()};
   spec.cwd = d.root() + "/cwd";
+  fs::create_directories(spec.cwd);
   spec.env = d.baseEnvironment();
   if (libraryPath) spec.env.push_back("LD_LIBRARY_PATH=" + expand(*libraryPath, d));
   if (verbose) spec.env.push_back("QPAX_VERBOSE=");
