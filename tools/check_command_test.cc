@@ -197,23 +197,16 @@ TEST_F(CheckTest, ShowsEachStepAndTheLaunchersErrorLines) {
 }
 
 TEST_F(CheckTest, BadInputGivesOneLine) {
-  struct Row {
-    std::vector<std::string> args;
-    std::string err;
-  } rows[] = {
-      {{"check", dir_.file("missing")},
-       "qpa: cannot find " + dir_.file("missing") + ": No such file or directory\n"},
-      {{"check", "missing"}, "qpa: cannot find missing: No such file or directory\n"},
-      {{"check", app_}, "qpa: " + app_ + " is not a regular file\n"},
-      {{"check"}, "qpa: EXECUTABLE is required\n"},
-      {{"check", exe_, "--json"}, "qpa: The following argument was not expected: --json\n"},
-  };
-  for (const Row& row : rows) {
-    ProcessResult run = runQpa(row.args);
-    EXPECT_EQ(run.status, 1) << row.err;
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, row.err);
-  }
+  expectRefused(
+      dir_,
+      {
+          {{"check", dir_.file("missing")},
+           "qpa: cannot find " + dir_.file("missing") + ": No such file or directory\n"},
+          {{"check", "missing"}, "qpa: cannot find missing: No such file or directory\n"},
+          {{"check", app_}, "qpa: " + app_ + " is not a regular file\n"},
+          {{"check"}, "qpa: EXECUTABLE is required\n"},
+          {{"check", exe_, "--json"}, "qpa: The following argument was not expected: --json\n"},
+      });
 }
 
 }  // namespace

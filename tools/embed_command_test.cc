@@ -95,43 +95,33 @@ TEST_F(EmbedTest, BadInputGivesOneLineAndNoFile) {
   ProcessResult run = runQpa({"pack", payload_, "-o", dir_.file("other.qpa"), "--tag", "OTHER"});
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string missing = dir_.file("missing");
-  struct Row {
-    std::vector<std::string> args;
-    std::string err;
-  };
-  const Row rows[] = {
-      {{"embed", missing, archive_, "-o", out_},
-       "qpa: cannot open " + missing + ": No such file or directory\n"},
-      {{"embed", launcher_, missing, "-o", out_},
-       "qpa: cannot open " + missing + ": No such file or directory\n"},
-      {{"embed", launcher_, dir_.file("short"), "-o", out_},
-       "qpa: " + dir_.file("short") + " holds no accepted data block: " + dir_.file("short") +
-           " is 5 bytes, shorter than 8192\n"},
-      {{"embed", launcher_, payload_, "-o", out_},
-       "qpa: " + payload_ + " holds no accepted data block: " + payload_ + " is " +
-           std::to_string(payloadBytes_.size()) + " bytes, shorter than 8192\n"},
-      {{"embed", launcher_, launcher_, "-o", out_},
-       "qpa: " + launcher_ +
-           " holds no accepted data block: the trailer holds 1280068684, not 8192\n"},
-      {{"embed", launcher_, dir_.file("other.qpa"), "-o", out_},
-       "qpa: " + dir_.file("other.qpa") +
-           " holds no accepted data block: the version tag is \"OTHER\", not "
-           "\"V1DRN4000HBS1000ZTV1000\"\n"},
-      {{"embed", launcher_, archive_}, "qpa: --output is required\n"},
-      {{"embed", launcher_, archive_, "-o", out_, "--force"},
-       "qpa: The following argument was not expected: --force\n"},
-      {{"embed", dir_.file("bare"), archive_, "-o", out_, "--replace"},
-       "qpa: " + dir_.file("bare") +
-           " is no executable with an archive appended: it does not start with an ELF header\n"},
-  };
-  const std::set<std::string> before = dir_.names();
-  for (const Row& row : rows) {
-    ProcessResult run = runQpa(row.args);
-    EXPECT_EQ(run.status, 1) << row.err;
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, row.err);
-    EXPECT_EQ(dir_.names(), before) << row.err;
-  }
+  expectRefused(dir_,
+                {
+                    {{"embed", missing, archive_, "-o", out_},
+                     "qpa: cannot open " + missing + ": No such file or directory\n"},
+                    {{"embed", launcher_, missing, "-o", out_},
+                     "qpa: cannot open " + missing + ": No such file or directory\n"},
+                    {{"embed", launcher_, dir_.file("short"), "-o", out_},
+                     "qpa: " + dir_.file("short") + " holds no accepted data block: " +
+                         dir_.file("short") + " is 5 bytes, shorter than 8192\n"},
+                    {{"embed", launcher_, payload_, "-o", out_},
+                     "qpa: " + payload_ + " holds no accepted data block: " + payload_ + " is " +
+                         std::to_string(payloadBytes_.size()) + " bytes, shorter than 8192\n"},
+                    {{"embed", launcher_, launcher_, "-o", out_},
+                     "qpa: " + launcher_ +
+                         " holds no accepted data block: the trailer holds 1280068684, not 8192\n"},
+                    {{"embed", launcher_, dir_.file("other.qpa"), "-o", out_},
+                     "qpa: " + dir_.file("other.qpa") +
+                         " holds no accepted data block: the version tag is \"OTHER\", not "
+                         "\"V1DRN4000HBS1000ZTV1000\"\n"},
+                    {{"embed", launcher_, archive_}, "qpa: --output is required\n"},
+                    {{"embed", launcher_, archive_, "-o", out_, "--force"},
+                     "qpa: The following argument was not expected: --force\n"},
+                    {{"embed", dir_.file("bare"), archive_, "-o", out_, "--replace"},
+                     "qpa: " + dir_.file("bare") +
+                         " is no executable with an archive appended: it does not start with an "
+                         "ELF header\n"},
+                });
 }
 
 }  // namespace

@@ -149,43 +149,32 @@ TEST_F(PackTest, TheTagIsWrittenAsGiven) {
 TEST_F(PackTest, BadInputGivesOneLineAndNoFile) {
   mkdir(dir_.file("taken").c_str(), 0755);
   const std::string missing = dir_.file("missing");
-  struct Row {
-    std::vector<std::string> args;
-    std::string err;
-  };
-  const Row rows[] = {
-      {{"pack", missing, "-o", out_},
-       "qpa: cannot open " + missing + ": No such file or directory\n"},
-      {{"pack", payload_, "-o", out_, "--major", "12345"},
-       "qpa: the major version is 5 bytes, its field holds 4\n"},
-      {{"pack", payload_, "-o", out_, "--uuid", std::string(129, 'u')},
-       "qpa: the uuid is 129 bytes, its field holds 128\n"},
-      {{"pack", payload_, "-o", out_, "--uuid",
-        std::string(64, 'u') + "\\x00" + std::string(64, 'u')},
-       "qpa: the uuid is 129 bytes, its field holds 128\n"},
-      {{"pack", payload_, "-o", out_, "--start-message", std::string(4000, 's'), "--main-param",
-        std::string(3165, 'm')},
-       "qpa: the texts are too long: they must fit in 7164 bytes\n"},
-      {{"pack", payload_, "-o", out_, "--list", "\\q"},
-       "qpa: --list: \\q is not an escape (use \\n, \\t, \\\\ or \\xHH)\n"},
-      {{"pack", payload_, "-o", out_, "--bogus"},
-       "qpa: The following argument was not expected: --bogus\n"},
-      {{"pack", payload_, "-o", out_, "--main-int", "2147483648"},
-       "qpa: Could not convert: --main-int = 2147483648\n"},
-      {{"pack", payload_}, "qpa: --output is required\n"},
-      {{"pack", payload_, "-o", dir_.file("no/out.qpa")},
-       "qpa: cannot create a temporary file beside " + dir_.file("no/out.qpa") +
-           ": No such file or directory\n"},
-      {{"pack", payload_, "-o", dir_.file("taken")},
-       "qpa: cannot write " + dir_.file("taken") + ": Is a directory\n"},
-  };
-  for (const Row& row : rows) {
-    ProcessResult run = runQpa(row.args);
-    EXPECT_EQ(run.status, 1) << row.err;
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, row.err);
-    EXPECT_EQ(dir_.names(), (std::set<std::string>{"app.payload", "taken"})) << row.err;
-  }
+  expectRefused(dir_, {
+                          {{"pack", missing, "-o", out_},
+                           "qpa: cannot open " + missing + ": No such file or directory\n"},
+                          {{"pack", payload_, "-o", out_, "--major", "12345"},
+                           "qpa: the major version is 5 bytes, its field holds 4\n"},
+                          {{"pack", payload_, "-o", out_, "--uuid", std::string(129, 'u')},
+                           "qpa: the uuid is 129 bytes, its field holds 128\n"},
+                          {{"pack", payload_, "-o", out_, "--uuid",
+                            std::string(64, 'u') + "\\x00" + std::string(64, 'u')},
+                           "qpa: the uuid is 129 bytes, its field holds 128\n"},
+                          {{"pack", payload_, "-o", out_, "--start-message", std::string(4000, 's'),
+                            "--main-param", std::string(3165, 'm')},
+                           "qpa: the texts are too long: they must fit in 7164 bytes\n"},
+                          {{"pack", payload_, "-o", out_, "--list", "\\q"},
+                           "qpa: --list: \\q is not an escape (use \\n, \\t, \\\\ or \\xHH)\n"},
+                          {{"pack", payload_, "-o", out_, "--bogus"},
+                           "qpa: The following argument was not expected: --bogus\n"},
+                          {{"pack", payload_, "-o", out_, "--main-int", "2147483648"},
+                           "qpa: Could not convert: --main-int = 2147483648\n"},
+                          {{"pack", payload_}, "qpa: --output is required\n"},
+                          {{"pack", payload_, "-o", dir_.file("no/out.qpa")},
+                           "qpa: cannot create a temporary file beside " + dir_.file("no/out.qpa") +
+                               ": No such file or directory\n"},
+                          {{"pack", payload_, "-o", dir_.file("taken")},
+                           "qpa: cannot write " + dir_.file("taken") + ": Is a directory\n"},
+                      });
 }
 
 TEST_F(PackTest, TextsThatFillTheTextAreaExactlyFit) {

@@ -110,3 +110,14 @@ mode_t permissionBits(const std::string& path) {
   if (stat(path.c_str(), &st) != 0) return 0;
   return st.st_mode & 07777;
 }
+
+void expectRefused(const ScratchDir& dir, const std::vector<RefusedRun>& runs) {
+  const std::set<std::string> before = dir.names();
+  for (const RefusedRun& run : runs) {
+    ProcessResult result = runQpa(run.args);
+    EXPECT_EQ(result.status, 1) << run.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, run.err);
+    EXPECT_EQ(dir.names(), before) << run.err;
+  }
+}

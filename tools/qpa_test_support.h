@@ -37,6 +37,15 @@ class ScratchDir {
   std::string path_;
 };
 
+// A bad invocation of qpa and the one error line it must answer with.
+struct RefusedRun {
+  std::vector<std::string> args;
+  std::string err;
+};
+// Runs each: exit status 1, nothing on standard output, exactly its error line, and |dir| left as
+// it was, with no partial or temporary file.
+void expectRefused(const ScratchDir& dir, const std::vector<RefusedRun>& runs);
+
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes, mode_t mode = 0644);
 mode_t permissionBits(const std::string& path);

@@ -195,22 +195,16 @@ TEST_F(ShowTest, ABlockTheLauncherDoesNotAcceptIsShownWithTheReason) {
 
 TEST_F(ShowTest, BadInputGivesOneLine) {
   mkdir(dir_.file("dir").c_str(), 0755);
-  struct Row {
-    std::vector<std::string> args;
-    std::string err;
-  } rows[] = {
-      {{"show", dir_.file("missing")},
-       "qpa: cannot open " + dir_.file("missing") + ": No such file or directory\n"},
-      {{"show", dir_.file("dir")}, "qpa: " + dir_.file("dir") + " is not a regular file\n"},
-      {{"show"}, "qpa: FILE is required\n"},
-      {{"show", archive_, "--bogus"}, "qpa: The following argument was not expected: --bogus\n"},
-  };
-  for (const Row& row : rows) {
-    ProcessResult run = runQpa(row.args);
-    EXPECT_EQ(run.status, 1) << row.err;
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, row.err);
-  }
+  expectRefused(
+      dir_,
+      {
+          {{"show", dir_.file("missing")},
+           "qpa: cannot open " + dir_.file("missing") + ": No such file or directory\n"},
+          {{"show", dir_.file("dir")}, "qpa: " + dir_.file("dir") + " is not a regular file\n"},
+          {{"show"}, "qpa: FILE is required\n"},
+          {{"show", archive_, "--bogus"},
+           "qpa: The following argument was not expected: --bogus\n"},
+      });
 }
 
 }  // namespace

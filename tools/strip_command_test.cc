@@ -47,30 +47,20 @@ TEST_F(StripTest, GivesBackTheExecutableWithItsPermissions) {
 
 TEST_F(StripTest, BadInputGivesOneLineAndNoFile) {
   const std::string missing = dir_.file("missing");
-  struct Row {
-    std::vector<std::string> args;
-    std::string err;
-  } rows[] = {
-      {{"strip", missing, "-o", out_},
-       "qpa: cannot open " + missing + ": No such file or directory\n"},
-      {{"strip", launcher_, "-o", out_},
-       "qpa: " + launcher_ +
-           " holds no accepted data block: the trailer holds 1280068684, not "
-           "8192\n"},
-      {{"strip", archive_, "-o", out_},
-       "qpa: " + archive_ +
-           " is no executable with an archive appended: it does not start with an ELF header\n"},
-      {{"strip", exe_}, "qpa: --output is required\n"},
-      {{"strip", "-o", out_}, "qpa: EXECUTABLE is required\n"},
-  };
-  const std::set<std::string> before = dir_.names();
-  for (const Row& row : rows) {
-    ProcessResult run = runQpa(row.args);
-    EXPECT_EQ(run.status, 1) << row.err;
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, row.err);
-    EXPECT_EQ(dir_.names(), before) << row.err;
-  }
+  expectRefused(dir_, {
+                          {{"strip", missing, "-o", out_},
+                           "qpa: cannot open " + missing + ": No such file or directory\n"},
+                          {{"strip", launcher_, "-o", out_},
+                           "qpa: " + launcher_ +
+                               " holds no accepted data block: the trailer holds 1280068684, not "
+                               "8192\n"},
+                          {{"strip", archive_, "-o", out_},
+                           "qpa: " + archive_ +
+                               " is no executable with an archive appended: it does not start with "
+                               "an ELF header\n"},
+                          {{"strip", exe_}, "qpa: --output is required\n"},
+                          {{"strip", "-o", out_}, "qpa: EXECUTABLE is required\n"},
+                      });
 }
 
 }  // namespace
