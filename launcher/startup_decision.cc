@@ -33,7 +33,8 @@ StartupDecision decideStartup(const std::string& executablePath,
   status(verbose, "Executable file full name=" + executablePath);
   d.applicationDirectory = directoryOf(executablePath);
 
-  d.archiveEmbedded = isArchiveEmbedded(executablePath, verbose);
+  DataBlock probed;
+  d.archiveEmbedded = isArchiveEmbedded(executablePath, verbose, &probed);
   status(verbose, std::string("QPA is embedded=") + (d.archiveEmbedded ? "true" : "false"));
   d.archivePath = d.archiveEmbedded ? executablePath : siblingArchivePath(executablePath);
   d.archiveExists = d.archiveEmbedded || fileExists(d.archivePath);
@@ -44,7 +45,14 @@ StartupDecision decideStartup(const std::string& executablePath,
   }
   status(verbose, "QPA file name=" + d.archivePath);
 
-  readDataBlock(d.archivePath, &d.dataBlock, &d.blockRefusal, verbose);
+  if (d.archiveEmbedded) {
+    // The probe has just read and accepted this very file's block: it is taken as the reader
+    // would yield it again, and listed again as the reader would list it.
+    d.dataBlock = std::move(probed);
+    if (verbose) writeDataBlockListing(d.dataBlock, *verbose);
+  } else {
+    readDataBlock(d.archivePath, &d.dataBlock, &d.blockRefusal, verbose);
+  }
   d.versionAccepted = isRequiredVersion(d.dataBlock);
   if (!d.versionAccepted) {
     fail(&d, StartupFailure::kNotAnApplication,
