@@ -5,8 +5,7 @@
 
 // One read of the block: the reader takes exactly a block's bytes from the file's end and checks
 // the trailer inside them, so a separate read of the trailer first would only add system calls.
-bool isArchiveEmbedded(const std::string& executablePath, std::ostream* listing,
-                       DataBlock* block) {
+bool isArchiveEmbedded(const std::string& executablePath, std::ostream* listing, DataBlock* block) {
   std::string err;
   DataBlock probe;
   if (!readDataBlock(executablePath, &probe, &err, listing) ||
