@@ -20,50 +20,6 @@ constexpr size_t kRealpathBufferSize = 4096;
 constexpr size_t kExeLinkBufferSize = 4096;
 constexpr size_t kExecutablePathBufferSize = 8193;
 
-enum class MapsLine { kOther, kFile, kAnonymous };
-
-// Parses one line of /proc/self/maps, "start-end perms offset major:minor inode path", and tells
-// whether its mapping holds |address|, and if so whether a file is behind it. A line that does not
-// parse is kOther.
-MapsLine parseMapsLine(std::string_view line, uintptr_t address, unsigned* devMajor,
-                       unsigned* devMinor, unsigned long* inode) {
-  const char* at = line.data();
-  const char* end = line.data() + line.size();
-  auto skipSpaces = [&] {
-    while (at < end && (*at == ' ' || *at == '\t')) ++at;
-  };
-  auto number = [&](auto* value, int base) {
-    skipSpaces();
-    auto [next, ec] = std::from_chars(at, end, *value, base);
-    at = next;
-    return ec == std::errc();
-  };
-  auto literal = [&](char c) {
-    skipSpaces();
-    return at < end && *at++ == c;
-  };
-  auto word = [&] {
-    skipSpaces();
-    const char* start = at;
-    while (at < end && *at != ' ' && *at != '\t') ++at;
-    return at > start;
-  };
-  uintmax_t start = 0, stop = 0, offset = 0;
-  unsigned maj = 0, min = 0;
-  unsigned long ino = 0;
-  if (!number(&start, 16) || !literal('-') || !number(&stop, 16) || !word() ||
-      !number(&offset, 16) || !number(&maj, 16) || !literal(':') || !number(&min, 16) ||
-      !number(&ino, 10)) {
-    return MapsLine::kOther;
-  }
-  if (address < start || address >= stop) return MapsLine::kOther;
-  if (ino == 0) return MapsLine::kAnonymous;
-  *devMajor = maj;
-  *devMinor = min;
-  *inode = ino;
-  return MapsLine::kFile;
-}
-
 // True unless /proc/self/maps shows that a different file is mapped at |address|. When the maps
 // cannot be read or do not list the address, nothing contradicts |path|. The maps are read only
 // up to the line that holds the address: the kernel writes the lines as they are read, and the
@@ -128,18 +84,43 @@ bool isExecutedName(const char* name, const Dl_info& object) {
 
 }  // namespace
 
-bool findMappedFile(const std::string& maps, uintptr_t address, unsigned* devMajor,
-                    unsigned* devMinor, unsigned long* inode) {
-  size_t pos = 0;
-  while (pos < maps.size()) {
-    size_t end = maps.find('\n', pos);
-    if (end == std::string::npos) end = maps.size();
-    MapsLine line = parseMapsLine(std::string_view(maps).substr(pos, end - pos), address, devMajor,
-                                  devMinor, inode);
-    if (line != MapsLine::kOther) return line == MapsLine::kFile;
-    pos = end + 1;
+MapsLine parseMapsLine(std::string_view line, uintptr_t address, unsigned* devMajor,
+                       unsigned* devMinor, unsigned long* inode) {
+  const char* at = line.data();
+  const char* end = line.data() + line.size();
+  auto skipSpaces = [&] {
+    while (at < end && (*at == ' ' || *at == '\t')) ++at;
+  };
+  auto number = [&](auto* value, int base) {
+    skipSpaces();
+    auto [next, ec] = std::from_chars(at, end, *value, base);
+    at = next;
+    return ec == std::errc();
+  };
+  auto literal = [&](char c) {
+    skipSpaces();
+    return at < end && *at++ == c;
+  };
+  auto word = [&] {
+    skipSpaces();
+    const char* start = at;
+    while (at < end && *at != ' ' && *at != '\t') ++at;
+    return at > start;
+  };
+  uintmax_t start = 0, stop = 0, offset = 0;
+  unsigned maj = 0, min = 0;
+  unsigned long ino = 0;
+  if (!number(&start, 16) || !literal('-') || !number(&stop, 16) || !word() ||
+      !number(&offset, 16) || !number(&maj, 16) || !literal(':') || !number(&min, 16) ||
+      !number(&ino, 10)) {
+    return MapsLine::kOther;
   }
-  return false;
+  if (address < start || address >= stop) return MapsLine::kOther;
+  if (ino == 0) return MapsLine::kAnonymous;
+  *devMajor = maj;
+  *devMinor = min;
+  *inode = ino;
+  return MapsLine::kFile;
 }
 
 bool findExecutablePath(const void* address, char* buffer, size_t capacity) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // Writes into |buffer| (|capacity| bytes, cleared first) the absolute path of the file that
 // contains |address|, as the dynamic linker names it (resolved when the name is relative). The
@@ -19,7 +20,14 @@ bool absoluteExecutableName(const std::string& name, std::string* path);
 // /proc/self/exe when it reads as an absolute path that fits its buffer.
 bool locateOwnExecutable(const void* address, std::string* path);
 
-// Parses /proc/self/maps text and finds the mapping that contains |address|: its device number
-// (major, minor) and inode. False when no mapping contains it or the line cannot be parsed.
-bool findMappedFile(const std::string& maps, uintptr_t address, unsigned* devMajor,
-                    unsigned* devMinor, unsigned long* inode);
+// What one line of /proc/self/maps says about an address.
+enum class MapsLine {
+  kOther,      // the line's mapping does not hold the address, or the line does not parse
+  kFile,       // the mapping holds it and a file is behind it
+  kAnonymous,  // the mapping holds it and no file is behind it
+};
+
+// Parses one line of /proc/self/maps, "start-end perms offset major:minor inode path". For kFile,
+// sets the file's device number (major, minor) and inode.
+MapsLine parseMapsLine(std::string_view line, uintptr_t address, unsigned* devMajor,
+                       unsigned* devMinor, unsigned long* inode);

@@ -14,25 +14,25 @@ std::string selfExe() {
   return realpath("/proc/self/exe", buf);
 }
 
-TEST(FindMappedFile, PicksTheMappingThatHoldsTheAddress) {
-  const std::string maps =
-      "00400000-00452000 r-xp 00000000 08:02 173521      /usr/bin/tool\n"
-      "00652000-00653000 rw-p 00052000 fe:01 99          /usr/bin/other with space\n"
-      "7ffd00000000-7ffd00021000 rw-p 00000000 00:00 0   [stack]\n"
-      "garbage line\n";
+TEST(ParseMapsLine, TellsWhetherTheLinesMappingHoldsTheAddressAndWhatIsBehindIt) {
+  const std::string tool = "00400000-00452000 r-xp 00000000 08:02 173521      /usr/bin/tool";
+  const std::string other =
+      "00652000-00653000 rw-p 00052000 fe:01 99          /usr/bin/other with space";
+  const std::string stack = "7ffd00000000-7ffd00021000 rw-p 00000000 00:00 0   [stack]";
   unsigned maj = 0, min = 0;
   unsigned long ino = 0;
-  ASSERT_TRUE(findMappedFile(maps, 0x00400000, &maj, &min, &ino));
+  ASSERT_EQ(MapsLine::kFile, parseMapsLine(tool, 0x00400000, &maj, &min, &ino));
   EXPECT_EQ(8u, maj);
   EXPECT_EQ(2u, min);
   EXPECT_EQ(173521ul, ino);
-  ASSERT_TRUE(findMappedFile(maps, 0x00652fff, &maj, &min, &ino));
+  ASSERT_EQ(MapsLine::kFile, parseMapsLine(other, 0x00652fff, &maj, &min, &ino));
   EXPECT_EQ(0xfeu, maj);
   EXPECT_EQ(1u, min);
   EXPECT_EQ(99ul, ino);
-  EXPECT_FALSE(findMappedFile(maps, 0x00452000, &maj, &min, &ino));      // end is exclusive
-  EXPECT_FALSE(findMappedFile(maps, 0x7ffd00000010, &maj, &min, &ino));  // no file behind it
-  EXPECT_FALSE(findMappedFile("", 0x00400000, &maj, &min, &ino));
+  EXPECT_EQ(MapsLine::kOther, parseMapsLine(tool, 0x00452000, &maj, &min, &ino));  // end exclusive
+  EXPECT_EQ(MapsLine::kAnonymous, parseMapsLine(stack, 0x7ffd00000010, &maj, &min, &ino));
+  EXPECT_EQ(MapsLine::kOther, parseMapsLine("garbage line", 0x00400000, &maj, &min, &ino));
+  EXPECT_EQ(MapsLine::kOther, parseMapsLine("", 0x00400000, &maj, &min, &ino));
 }
 
 TEST(FindExecutablePath, NamesTheFileThatHoldsTheCode) {
