@@ -5,8 +5,6 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -41,7 +39,7 @@ struct Instance {
   zekTextHandler output = nullptr;
   zekTextHandler error = nullptr;
   std::vector<PayloadCommand> program;
-  std::vector<std::string> initializerParams;  // made only for a program that writes them
+  std::vector<std::string> initializerParams;
 };
 
 struct Runtime {
@@ -52,17 +50,10 @@ struct Runtime {
   intptr_t lastId = 0;
 };
 
-// Made at first use and never destroyed: a guarded static would cost a start-up the bindings of
-// its guard and of its exit-time destructor, and nothing of the state needs undoing at exit.
+// Never destroyed: nothing of the state needs undoing at exit.
 Runtime& runtime() {
-  static constinit std::atomic<Runtime*> state = nullptr;
-  Runtime* current = state.load(std::memory_order_acquire);
-  if (current) return *current;
-  auto made = std::make_unique<Runtime>();
-  if (!state.compare_exchange_strong(current, made.get(), std::memory_order_acq_rel)) {
-    return *current;
-  }
-  return *made.release();
+  static Runtime& state = *new Runtime;
+  return state;
 }
 
 void setLastError(std::string text) {
@@ -97,18 +88,9 @@ std::string call(const char* function, std::initializer_list<std::string> args) 
   return line + ")";
 }
 
-// True when |program| has a `params` line, the only one that shows the parameters' lines.
-bool writesParams(const std::vector<PayloadCommand>& program) {
-  return std::any_of(program.begin(), program.end(), [](const PayloadCommand& command) {
-    return command.kind == PayloadCommand::Kind::kParams;
-  });
-}
-
-// |params| makes the initializer's parameter lines.
-template <typename Params>
 bool createInstance(const char* function, zekComponentInstance* instance,
                     zekTextHandler errorHandler, zekTextHandler outputHandler,
-                    const std::string& path, int64_t offset, Params params) {
+                    const std::string& path, int64_t offset, std::vector<std::string> params) {
   if (!instance || !errorHandler || !outputHandler) {
     setLastError(std::string(function) + ": null instance address or handler");
     return false;
@@ -123,7 +105,7 @@ bool createInstance(const char* function, zekComponentInstance* instance,
   created->output = outputHandler;
   created->error = errorHandler;
   created->program = parsePayloadProgram(payload);
-  if (writesParams(created->program)) created->initializerParams = params();
+  created->initializerParams = std::move(params);
   std::lock_guard<std::mutex> lock(runtime().mutex);
   created->id = ++runtime().lastId;
   runtime().instance = created;
@@ -267,11 +249,9 @@ STANDIN_EXPORT bool zekInitializeComponentInstanceEmbedded_proxy(zekComponentIns
     setLastError(err);
     return false;
   }
-  return createInstance(
-      kName, instance, errorHandler, outputHandler, source->path, embeddedArchiveParam, [&] {
-        return std::vector<std::string>{"embeddedArchiveParam=" + number(embeddedArchiveParam) +
-                                        "\n"};
-      });
+  return createInstance(kName, instance, errorHandler, outputHandler, source->path,
+                        embeddedArchiveParam,
+                        {"embeddedArchiveParam=" + number(embeddedArchiveParam) + "\n"});
 }
 
 STANDIN_EXPORT void zekDestroyStream_proxy(zekStream stream) {
@@ -297,10 +277,9 @@ STANDIN_EXPORT bool zekInitializeComponentInstanceNonEmbeddedStandalone_proxy(
     setLastError(std::string(kName) + ": no application archive was initialized");
     return false;
   }
-  return createInstance(kName, instance, errorHandler, outputHandler, *archive, 0, [&] {
-    return std::vector<std::string>{"componentParam=" + orNull(componentParam) + "\n",
-                                    "applicationDirectory=" + orNull(applicationDirectory) + "\n"};
-  });
+  return createInstance(kName, instance, errorHandler, outputHandler, *archive, 0,
+                        {"componentParam=" + orNull(componentParam) + "\n",
+                         "applicationDirectory=" + orNull(applicationDirectory) + "\n"});
 }
 
 STANDIN_EXPORT intptr_t zekGetID_proxy(zekComponentInstance instance) {
@@ -336,13 +315,14 @@ STANDIN_EXPORT int zekMain_proxy(zekComponentInstance instance, int argc, char**
     setLastError("zekMain_proxy: no such component instance");
     return -1;
   }
-  PayloadContext context{live->output, live->error, argc, argv, {}};
-  if (writesParams(live->program)) {
-    context.params = {"mainParam=" + orNull(mainParam) + "\n",
-                      "mainIntParam=" + number(mainIntParam) + "\n"};
-    context.params.insert(context.params.end(), live->initializerParams.begin(),
-                          live->initializerParams.end());
-  }
+  PayloadContext context{
+      live->output,
+      live->error,
+      argc,
+      argv,
+      {"mainParam=" + orNull(mainParam) + "\n", "mainIntParam=" + number(mainIntParam) + "\n"}};
+  context.params.insert(context.params.end(), live->initializerParams.begin(),
+                        live->initializerParams.end());
   int status = runPayloadProgram(live->program, context);
   if (nullInstanceRequested()) *live->address = nullptr;
   return status;
