@@ -9,8 +9,9 @@
 
 namespace {
 
-void status(std::ostream* verbose, const std::string& message) {
-  if (verbose) writeDiagnosticLine(*verbose, "Status", message.c_str());
+// The text is put together only in verbose mode: a quiet start-up builds none of it.
+void status(std::ostream* verbose, const char* text, const std::string& value) {
+  if (verbose) writeDiagnosticLine(*verbose, "Status", (text + value).c_str());
 }
 
 void fail(StartupDecision* decision, StartupFailure failure, std::vector<std::string> messages) {
@@ -30,12 +31,12 @@ StartupDecision decideStartup(const std::string& executablePath,
                               std::ostream* verbose) {
   StartupDecision d;
   d.executablePath = executablePath;
-  status(verbose, "Executable file full name=" + executablePath);
+  status(verbose, "Executable file full name=", executablePath);
   d.applicationDirectory = directoryOf(executablePath);
 
   DataBlock probed;
   d.archiveEmbedded = isArchiveEmbedded(executablePath, verbose, &probed);
-  status(verbose, std::string("QPA is embedded=") + (d.archiveEmbedded ? "true" : "false"));
+  status(verbose, "QPA is embedded=", d.archiveEmbedded ? "true" : "false");
   d.archivePath = d.archiveEmbedded ? executablePath : siblingArchivePath(executablePath);
   d.archiveExists = d.archiveEmbedded || fileExists(d.archivePath);
   if (!d.archiveExists) {
@@ -43,7 +44,7 @@ StartupDecision decideStartup(const std::string& executablePath,
          {"Cannot find QPA archive " + d.archivePath, "Error initializing QPA Archive."});
     return d;
   }
-  status(verbose, "QPA file name=" + d.archivePath);
+  status(verbose, "QPA file name=", d.archivePath);
 
   if (d.archiveEmbedded) {
     // The probe has just read and accepted this very file's block: it is taken as the reader

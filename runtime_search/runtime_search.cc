@@ -10,8 +10,9 @@
 
 namespace {
 
-void traceLine(std::ostream* trace, const std::string& line) {
-  if (trace) *trace << line << '\n' << std::flush;
+// Callers test |trace| first, so that a quiet search puts no line together.
+void traceLine(std::ostream& trace, const std::string& line) {
+  trace << line << '\n' << std::flush;
 }
 
 }  // namespace
@@ -22,20 +23,26 @@ RuntimeSearch searchRuntimeLibrary(const std::string& applicationDirectory,
                                    std::ostream* trace) {
   RuntimeSearch search;
   search.libraryName = libraryName;
-  for (const SearchCandidate& candidate :
-       listSearchCandidates(applicationDirectory, libraryName, libraryPath)) {
+  search.tested = listSearchCandidates(applicationDirectory, libraryName, libraryPath);
+  for (size_t i = 0; i < search.tested.size(); ++i) {
+    const SearchCandidate& candidate = search.tested[i];
     bool platform = candidate.stage == SearchStage::kPlatformDirectory;
-    if (platform) traceLine(trace, "1. search " + candidate.path);
-    search.tested.push_back(candidate);
+    if (platform && trace) traceLine(*trace, "1. search " + candidate.path);
     if (fileExists(candidate.path)) {
-      traceLine(trace, (platform ? "Find " : "Found ") + libraryName + " in " + candidate.location);
+      if (trace) {
+        traceLine(*trace,
+                  (platform ? "Find " : "Found ") + libraryName + " in " + candidate.location);
+      }
       search.found = true;
+      search.tested.resize(i + 1);  // the candidates after the hit were never tested
       return search;
     }
     // Announced even when the value is empty and so has no entries to try.
-    if (platform && libraryPath) traceLine(trace, "2. search " + *libraryPath);
+    if (platform && libraryPath && trace) traceLine(*trace, "2. search " + *libraryPath);
   }
-  traceLine(trace, "3. Try to find " + libraryName + " in registry and preference settings");
+  if (trace) {
+    traceLine(*trace, "3. Try to find " + libraryName + " in registry and preference settings");
+  }
   return search;
 }
 

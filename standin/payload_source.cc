@@ -46,19 +46,25 @@ bool readRange(int fd, int64_t offset, std::string* payload, std::string* reason
     return false;
   }
   // A program is text and ends at the first NUL byte: what follows it, however large (a sparse
-  // archive's zero bytes), is never read.
+  // archive's zero bytes), is never read. It is read straight into |payload| in pieces that
+  // double: a small program costs one small read, and no buffer deepens the runtime thread's
+  // fresh stack, each of whose pages costs the start-up a page fault.
   payload->clear();
-  char chunk[4096];
-  for (int64_t at = offset; at < end;) {
-    size_t wanted = static_cast<size_t>(std::min<int64_t>(sizeof chunk, end - at));
-    ssize_t n = pread(fd, chunk, wanted, at);
+  size_t piece = 256;
+  for (int64_t at = offset; at < end; piece = std::min<size_t>(piece * 2, size_t{1} << 20)) {
+    size_t wanted = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(piece), end - at));
+    size_t had = payload->size();
+    payload->resize(had + wanted);
+    ssize_t n = pread(fd, payload->data() + had, wanted, at);
+    if (n <= 0) payload->resize(had);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       *reason = n < 0 ? errnoText(errno) : "short read";
       return false;
     }
-    const char* nul = static_cast<const char*>(memchr(chunk, '\0', static_cast<size_t>(n)));
-    payload->append(chunk, nul ? static_cast<size_t>(nul - chunk) : static_cast<size_t>(n));
+    const char* read = payload->data() + had;
+    const char* nul = static_cast<const char*>(memchr(read, '\0', static_cast<size_t>(n)));
+    payload->resize(had + static_cast<size_t>(nul ? nul - read : n));
     if (nul) break;
     at += n;
   }
