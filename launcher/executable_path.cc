@@ -82,6 +82,18 @@ bool isExecutedName(const char* name, const Dl_info& object) {
   return true;
 }
 
+// |name| resolved with realpath, when that gives an absolute path. A frame of its own, for the
+// reason readExecutableLink has one: the usual name is absolute and needs no buffer.
+[[gnu::noinline]] bool resolveRelativeName(const std::string& name, std::string* path) {
+  char resolved[kRealpathBufferSize];
+  memset(resolved, 0, sizeof resolved);
+  // realpath fails with ENAMETOOLONG rather than overrun its PATH_MAX-sized result buffer.
+  static_assert(kRealpathBufferSize >= PATH_MAX);
+  if (!realpath(name.c_str(), resolved) || resolved[0] != '/') return false;
+  *path = resolved;
+  return true;
+}
+
 }  // namespace
 
 MapsLine parseMapsLine(std::string_view line, uintptr_t address, unsigned* devMajor,
@@ -144,13 +156,7 @@ bool absoluteExecutableName(const std::string& name, std::string* path) {
     *path = name;
     return true;
   }
-  char resolved[kRealpathBufferSize];
-  memset(resolved, 0, sizeof resolved);
-  // realpath fails with ENAMETOOLONG rather than overrun its PATH_MAX-sized result buffer.
-  static_assert(kRealpathBufferSize >= PATH_MAX);
-  if (!realpath(name.c_str(), resolved) || resolved[0] != '/') return false;
-  *path = resolved;
-  return true;
+  return resolveRelativeName(name, path);
 }
 
 bool locateOwnExecutable(const void* address, std::string* path) {
