@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "launcher/diagnostics.h"
 #include "launcher/executable_path.h"
@@ -46,9 +47,9 @@ int runStartupSequence(int argc, char** argv) {
   if (const char* value = getenv("LD_LIBRARY_PATH")) libraryPath = value;
   StartupDecision decision =
       decideStartup(executable, libraryPath, state.verbose ? &standardOutput() : nullptr);
-  state.applicationDirectory = decision.applicationDirectory;
+  state.applicationDirectory = std::move(decision.applicationDirectory);
   state.archiveEmbedded = decision.archiveEmbedded;
-  state.archivePath = decision.archivePath;
+  state.archivePath = std::move(decision.archivePath);
   state.dataBlock = new DataBlock(std::move(decision.dataBlock));
   if (!decision.reachesRuntime()) {
     for (const std::string& message : decision.errorMessages) reportError(message.c_str());
