@@ -121,7 +121,8 @@ class RuntimeSearchTest : public ::testing::Test {
 TEST_F(RuntimeSearchTest, TracesASearchThatMissesTheFirstLibraryPathEntryAndHitsTheSecond) {
   fs::create_directories(root_ + "/usr/lib");
   makeFile(root_ + "/opt/rt/" + kName);
-  const std::string libraryPath = root_ + "/usr/lib:" + root_ + "/opt/rt";
+  // The entry after the hit is never tested.
+  const std::string libraryPath = root_ + "/usr/lib:" + root_ + "/opt/rt:" + root_ + "/later";
 
   std::ostringstream trace;
   RuntimeSearch search = locateRuntime(app_, blockWithUpdater("1"), libraryPath, &trace);
