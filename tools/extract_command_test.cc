@@ -9,27 +9,12 @@ using namespace std::string_literals;
 
 namespace {
 
-class ExtractTest : public testing::Test {
+class ExtractTest : public PackedAppTest {
  protected:
   void SetUp() override {
-    writeFile(payload_, payloadBytes_);
-    writeFile(launcher_,
-              "\x7f"
-              "ELF stand-in" +
-                  std::string(20000, 'L'),
-              0755);
-    ProcessResult run = runQpa({"pack", payload_, "-o", archive_, "--embedded-param", "3"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    run = runQpa({"embed", launcher_, archive_, "-o", exe_});
-    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_NO_FATAL_FAILURE(makeApp(payloadBytes_, 0755, {"--embedded-param", "3"}));
   }
 
-  ScratchDir dir_;
-  std::string payload_ = dir_.file("app.payload");
-  std::string archive_ = dir_.file("app.qpa");
-  std::string launcher_ = dir_.file("launcher");
-  std::string exe_ = dir_.file("app");
-  std::string out_ = dir_.file("out");
   std::string payloadBytes_ = "out Hello\\n\n\0\xff tail"s;
 };
 

@@ -121,3 +121,15 @@ void expectRefused(const ScratchDir& dir, const std::vector<RefusedRun>& runs) {
     EXPECT_EQ(dir.names(), before) << run.err;
   }
 }
+
+void PackedAppTest::makeApp(const std::string& payloadBytes, mode_t launcherMode,
+                            const std::vector<std::string>& packOptions) {
+  writeFile(payload_, payloadBytes);
+  writeFile(launcher_, launcherBytes_, launcherMode);
+  std::vector<std::string> pack = {"pack", payload_, "-o", archive_};
+  pack.insert(pack.end(), packOptions.begin(), packOptions.end());
+  ProcessResult run = runQpa(pack);
+  ASSERT_EQ(run.status, 0) << run.err;
+  run = runQpa({"embed", launcher_, archive_, "-o", exe_});
+  ASSERT_EQ(run.status, 0) << run.err;
+}

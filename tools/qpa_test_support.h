@@ -1,6 +1,7 @@
 // What the qpa tests share: running the real qpa binary, and a scratch directory for its files.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <set>
@@ -49,3 +50,23 @@ void expectRefused(const ScratchDir& dir, const std::vector<RefusedRun>& runs);
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes, mode_t mode = 0644);
 mode_t permissionBits(const std::string& path);
+
+// The files the extract and strip tests start from: a payload packed into app.qpa, and that archive
+// appended to a stand-in launcher (the ELF magic and 20,000 bytes) as app.
+class PackedAppTest : public testing::Test {
+ protected:
+  // Writes the payload and the launcher, then packs with |packOptions| and embeds.
+  void makeApp(const std::string& payloadBytes, mode_t launcherMode,
+               const std::vector<std::string>& packOptions = {});
+
+  ScratchDir dir_;
+  std::string payload_ = dir_.file("app.payload");
+  std::string archive_ = dir_.file("app.qpa");
+  std::string launcher_ = dir_.file("launcher");
+  std::string exe_ = dir_.file("app");
+  std::string out_ = dir_.file("out");
+  std::string launcherBytes_ =
+      "\x7f"
+      "ELF stand-in" +
+      std::string(20000, 'L');
+};

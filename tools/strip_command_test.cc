@@ -7,27 +7,9 @@
 
 namespace {
 
-class StripTest : public testing::Test {
+class StripTest : public PackedAppTest {
  protected:
-  void SetUp() override {
-    writeFile(payload_, "out Hello\\n\n");
-    writeFile(launcher_, launcherBytes_, 0751);
-    ProcessResult run = runQpa({"pack", payload_, "-o", archive_});
-    ASSERT_EQ(run.status, 0) << run.err;
-    run = runQpa({"embed", launcher_, archive_, "-o", exe_});
-    ASSERT_EQ(run.status, 0) << run.err;
-  }
-
-  ScratchDir dir_;
-  std::string payload_ = dir_.file("app.payload");
-  std::string archive_ = dir_.file("app.qpa");
-  std::string launcher_ = dir_.file("launcher");
-  std::string exe_ = dir_.file("app");
-  std::string out_ = dir_.file("out");
-  std::string launcherBytes_ =
-      "\x7f"
-      "ELF stand-in" +
-      std::string(20000, 'L');
+  void SetUp() override { ASSERT_NO_FATAL_FAILURE(makeApp("out Hello\\n\n", 0751)); }
 };
 
 TEST_F(StripTest, GivesBackTheExecutableWithItsPermissions) {
