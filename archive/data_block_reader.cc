@@ -6,20 +6,13 @@
 #include "archive/file_tail.h"
 #include "archive/little_endian.h"
 
-bool readTrailer(const std::string& path, int32_t* trailer, std::string* err) {
-  std::array<unsigned char, layout::kTrailerField.width> bytes;
-  if (!readFileTail(path, bytes.size(), bytes.data(), err)) return false;
-  *trailer = static_cast<int32_t>(loadLE32(bytes.data()));
-  return true;
-}
-
 bool readDataBlock(const std::string& path, DataBlock* block, std::string* err,
                    std::ostream* listing) {
   *block = DataBlock();
   // Only a block of exactly kBlockSize bytes can be valid, so read that much in one go and check
   // the trailer inside it, instead of trusting the trailer to say how much to read. The buffer is
-  // on the stack: at start-up the stack's pages are already there, where fresh heap pages would
-  // each cost a page fault.
+  // on the stack, whose pages the start-up's two reads of a block share, where heap buffers
+  // would each take fresh pages, a page fault apiece.
   std::array<unsigned char, layout::kBlockSize> bytes;
   if (!readFileTail(path, bytes.size(), bytes.data(), err)) return false;
   const unsigned char* data = bytes.data();

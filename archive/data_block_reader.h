@@ -8,9 +8,6 @@
 
 #include "archive/data_block.h"
 
-// Reads the signed 32-bit trailer held in the last four bytes of the file at |path|.
-bool readTrailer(const std::string& path, int32_t* trailer, std::string* err);
-
 // Puts |block| into its initial state, then fills it from the data block at the end of the file
 // at |path|. Returns true when the block is accepted; otherwise the record is initial or refused
 // and |err| says why. A file that cannot be read, is not a regular file, is shorter than a block,
