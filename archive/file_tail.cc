@@ -42,20 +42,12 @@ class RegularFile {
   uint64_t size_ = 0;
 };
 
-}  // namespace
-
-bool readFileTail(const std::string& path, size_t count, unsigned char* bytes, std::string* err) {
-  RegularFile file;
-  if (!file.open(path, err)) return false;
-  if (file.size() < count) {
-    *err = path + " is " + std::to_string(file.size()) + " bytes, shorter than " +
-           std::to_string(count);
-    return false;
-  }
-  off_t at = static_cast<off_t>(file.size() - count);
+// Reads |count| bytes from |at| of the open |file| into |bytes|.
+bool readAt(const RegularFile& file, const std::string& path, uint64_t at, size_t count,
+            unsigned char* bytes, std::string* err) {
   size_t done = 0;
   while (done < count) {
-    ssize_t n = pread(file.fd(), bytes + done, count - done, at + done);
+    ssize_t n = pread(file.fd(), bytes + done, count - done, static_cast<off_t>(at + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       *err = "cannot read " + path + (n < 0 ? std::string(": ") + strerror(errno) : ": short read");
@@ -66,16 +58,28 @@ bool readFileTail(const std::string& path, size_t count, unsigned char* bytes, s
   return true;
 }
 
-bool readFileTail(const std::string& path, size_t count, std::string* bytes, std::string* err) {
-  std::string tail(count, '\0');
-  if (!readFileTail(path, count, reinterpret_cast<unsigned char*>(tail.data()), err)) return false;
-  *bytes = std::move(tail);
-  return true;
-}
+}  // namespace
 
-bool regularFileSize(const std::string& path, uint64_t* size, std::string* err) {
+bool readFileTail(const std::string& path, size_t count, unsigned char* bytes, std::string* err) {
   RegularFile file;
   if (!file.open(path, err)) return false;
-  *size = file.size();
+  if (file.size() < count) {
+    *err = path + " is " + std::to_string(file.size()) + " bytes, shorter than " +
+           std::to_string(count);
+    return false;
+  }
+  return readAt(file, path, file.size() - count, count, bytes, err);
+}
+
+bool readWholeFile(const std::string& path, std::string* bytes, std::string* err) {
+  RegularFile file;
+  if (!file.open(path, err)) return false;
+  // The size of the file as opened: one open, so a file that changes meanwhile cannot mix the
+  // size of one with the bytes of another.
+  std::string whole(file.size(), '\0');
+  if (!readAt(file, path, 0, whole.size(), reinterpret_cast<unsigned char*>(whole.data()), err)) {
+    return false;
+  }
+  *bytes = std::move(whole);
   return true;
 }

@@ -1,5 +1,5 @@
-// Reading the last bytes of a file: the one place where the archive code touches the file system.
-// The file is taken as it comes, so every size is checked before it is used.
+// Reading the last bytes of a file, or all of them: the one place where the archive code touches
+// the file system. The file is taken as it comes, so every size is checked before it is used.
 #pragma once
 
 #include <cstddef>
@@ -12,8 +12,6 @@
 // read.
 bool readFileTail(const std::string& path, size_t count, unsigned char* bytes, std::string* err);
 
-// The same into a string, which is left as it was on failure.
-bool readFileTail(const std::string& path, size_t count, std::string* bytes, std::string* err);
-
-// The size of the regular file at |path|, or false with the reason in |err|.
-bool regularFileSize(const std::string& path, uint64_t* size, std::string* err);
+// Reads every byte of the regular file at |path| (links followed) into |bytes|, which is left as
+// it was on failure. Anything else, a FIFO or a device included, is refused without being read.
+bool readWholeFile(const std::string& path, std::string* bytes, std::string* err);

@@ -2,7 +2,7 @@
 
 #include "archive/data_block_layout.h"
 #include "archive/data_block_reader.h"
-#include "tools/whole_file.h"
+#include "archive/file_tail.h"
 
 namespace {
 

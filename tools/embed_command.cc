@@ -5,9 +5,9 @@
 #include "archive/data_block_layout.h"
 #include "archive/data_block_writer.h"
 #include "archive/embedded_probe.h"
+#include "archive/file_tail.h"
 #include "tools/archive_file.h"
 #include "tools/atomic_file.h"
-#include "tools/whole_file.h"
 
 bool embedArchive(const EmbedRequest& request, std::string* err) {
   const std::string& launcherPath = request.launcherPath;

@@ -2,9 +2,9 @@
 
 #include <memory>
 
+#include "archive/file_tail.h"
 #include "tools/atomic_file.h"
 #include "tools/text_escapes.h"
-#include "tools/whole_file.h"
 
 namespace {
 

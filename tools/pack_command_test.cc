@@ -148,10 +148,15 @@ TEST_F(PackTest, TheTagIsWrittenAsGiven) {
 
 TEST_F(PackTest, BadInputGivesOneLineAndNoFile) {
   mkdir(dir_.file("taken").c_str(), 0755);
-  const std::string missing = dir_.file("missing");
+  const std::string missing = dir_.file("missing"), fifo = dir_.file("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
   expectRefused(dir_, {
                           {{"pack", missing, "-o", out_},
                            "qpa: cannot open " + missing + ": No such file or directory\n"},
+                          // A payload that is no regular file is refused unread: no wait on a FIFO.
+                          {{"pack", fifo, "-o", out_}, "qpa: " + fifo + " is not a regular file\n"},
+                          {{"pack", dir_.file("taken"), "-o", out_},
+                           "qpa: " + dir_.file("taken") + " is not a regular file\n"},
                           {{"pack", payload_, "-o", out_, "--major", "12345"},
                            "qpa: the major version is 5 bytes, its field holds 4\n"},
                           {{"pack", payload_, "-o", out_, "--uuid", std::string(129, 'u')},

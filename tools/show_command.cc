@@ -8,10 +8,10 @@
 #include "archive/data_block_layout.h"
 #include "archive/data_block_reader.h"
 #include "archive/embedded_probe.h"
+#include "archive/file_tail.h"
 #include "archive/little_endian.h"
 #include "tools/archive_file.h"
 #include "tools/text_escapes.h"
-#include "tools/whole_file.h"
 
 namespace {
 
