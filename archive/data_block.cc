@@ -1,11 +1,10 @@
 #include "archive/data_block.h"
 
-#include <boost/algorithm/string/classification.hpp>
-#include <boost/algorithm/string/split.hpp>
 #include <cstring>
 
 #include "archive/data_block_layout.h"
 #include "archive/little_endian.h"
+#include "archive/split_text.h"
 
 namespace {
 
@@ -90,8 +89,7 @@ bool parseDataBlock(DataBlock* block, const unsigned char* bytes, size_t size, s
   block->mainParam = std::move(texts[layout::kMainParam]);
   const std::string& list = texts[layout::kList];
   if (!list.empty()) {
-    boost::algorithm::split(block->listItems, list,
-                            boost::algorithm::is_any_of(std::string(1, layout::kListSeparator)));
+    block->listItems = splitText(list, layout::kListSeparator);
   }
   block->valid = true;
   return true;

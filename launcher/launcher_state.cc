@@ -3,8 +3,10 @@
 #include <cstdlib>
 
 namespace {
-LauncherState gState;
-}
+// Made before main and never destroyed: nothing of it needs undoing at exit, and a destructor
+// would cost every start-up the registration of an exit handler.
+LauncherState& gState = *new LauncherState;
+}  // namespace
 
 LauncherState& launcherState() { return gState; }
 

@@ -1,8 +1,6 @@
 #include "runtime_search/search_candidates.h"
 
-#include <boost/algorithm/string/classification.hpp>
-#include <boost/algorithm/string/split.hpp>
-
+#include "archive/split_text.h"
 #include "runtime_search/join_path.h"
 
 std::vector<SearchCandidate> listSearchCandidates(const std::string& applicationDirectory,
@@ -15,10 +13,7 @@ std::vector<SearchCandidate> listSearchCandidates(const std::string& application
                         platformDirectory});
   // Splitting the empty text would yield one empty entry, which would mean the working directory.
   if (!libraryPath || libraryPath->empty()) return candidates;
-  std::vector<std::string> entries;
-  boost::algorithm::split(entries, *libraryPath, boost::algorithm::is_any_of(":"),
-                          boost::algorithm::token_compress_off);
-  for (const std::string& entry : entries) {
+  for (const std::string& entry : splitText(*libraryPath, ':')) {
     candidates.push_back(
         {SearchStage::kLibraryPath, joinPath({entry.c_str(), libraryName.c_str()}), entry});
   }

@@ -50,11 +50,11 @@ struct Runtime {
   intptr_t lastId = 0;
 };
 
-// Never destroyed: nothing of the state needs undoing at exit.
-Runtime& runtime() {
-  static Runtime& state = *new Runtime;
-  return state;
-}
+// Made when the library is loaded and never destroyed: nothing of the state needs undoing at exit,
+// and a state made at its first use would cost each call the check of its guard.
+Runtime& runtimeState = *new Runtime;
+
+Runtime& runtime() { return runtimeState; }
 
 void setLastError(std::string text) {
   std::lock_guard<std::mutex> lock(runtime().mutex);
