@@ -298,20 +298,32 @@ TEST(LauncherStart, FindsItsOwnExecutableHoweverItIsStarted) {
   }
 }
 
-// The stand-in finds the file behind the launcher's code from its own executable link when the
-// kernel ran the launcher, and from the maps when the dynamic loader did, where the link names the
-// loader: both ways the stream is the launcher's file.
-TEST(LauncherStart, AnAppendedArchiveIsFoundThroughTheDynamicLoaderToo) {
+// The stand-in names the file behind the launcher's code by the absolute name that the kernel ran
+// it by, links as written; by its own executable link when that name is relative; and from the
+// maps when the dynamic loader ran the launcher, where both would name the loader. Every way, the
+// stream is the launcher's file.
+TEST(LauncherStart, AnAppendedArchiveIsFoundHoweverTheLauncherWasRun) {
   Deployment d;
   std::string n = std::to_string(fs::file_size(d.executable()));
   d.embed("out embedded\\n\n");
   const std::string loader = "/lib64/ld-linux-x86-64.so.2";
-  for (const std::vector<std::string>& argv :
-       {std::vector<std::string>{"./app"}, std::vector<std::string>{loader, "./app"}}) {
-    SCOPED_TRACE(argv[0]);
+  const std::string link = d.appDir() + "/link";
+  fs::create_symlink(d.executable(), link);
+  struct Case {
+    std::string program;
+    std::vector<std::string> argv;
+    std::string streamPath;
+  } cases[] = {
+      {d.executable(), {"./app"}, d.executable()},
+      {link, {link}, link},
+      {"./app", {"./app"}, d.executable()},
+      {loader, {loader, "./app"}, d.executable()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.program);
     ProcessSpec spec;
-    spec.program = argv.size() == 1 ? d.executable() : loader;
-    spec.argv = argv;
+    spec.program = c.program;
+    spec.argv = c.argv;
     spec.cwd = d.appDir();
     spec.env = d.baseEnvironment();
     LauncherRun r = d.runWith(spec);
@@ -319,7 +331,7 @@ TEST(LauncherStart, AnAppendedArchiveIsFoundThroughTheDynamicLoaderToo) {
     EXPECT_EQ("embedded\n", r.out);
     EXPECT_EQ("", r.err);
     EXPECT_NE(std::string::npos,
-              r.trace.find("\nzekGetEmbeddedQpaStream_proxy(\"" + d.executable() + "\", " + n +
+              r.trace.find("\nzekGetEmbeddedQpaStream_proxy(\"" + c.streamPath + "\", " + n +
                            ")\nzekInitializeComponentInstanceEmbedded_proxy(ptr, ptr, ptr, ptr, " +
                            n + ")\n"))
         << r.trace;
