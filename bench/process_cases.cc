@@ -50,6 +50,10 @@ std::string runtimeCallsCaseName(ArchivePlacement placement) {
   return "process/baseline/runtime-calls/" + placementLabel(placement);
 }
 
+std::string launcherCallsCaseName(ArchivePlacement placement) {
+  return "process/baseline/launcher-calls/" + placementLabel(placement);
+}
+
 std::string libraryPathCaseName(const std::string& program, int length) {
   return "process/" + program + "/ldpath:" + std::to_string(length);
 }
@@ -76,6 +80,8 @@ std::vector<ProcessCase> listProcessCases(const BenchLayout& layout) {
     ProcessCase calls{runtimeCallsCaseName(placement), {smallest.runtimeCalls, args, {kPath}, ""}};
     calls.measurePeakRss = true;
     cases.push_back(calls);
+    args.insert(args.begin() + 1, "--with-launcher-calls");
+    cases.push_back({launcherCallsCaseName(placement), {smallest.runtimeCalls, args, {kPath}, ""}});
     // The verbose listing names the scratch paths, so only its last line is compared.
     ProcessCase verbose{launcherCaseName(placement, kArchiveScales[0].label, true),
                         launcherSpec(deployments[0], {kVerbose})};

@@ -19,6 +19,9 @@ std::string launcherCaseName(ArchivePlacement placement, const std::string& scal
 
 // The baseline that makes the launcher's runtime calls for the smallest archive at |placement|.
 std::string runtimeCallsCaseName(ArchivePlacement placement);
+// The baseline that makes the launcher's own library and system calls and then its runtime calls,
+// for the smallest archive at |placement|.
+std::string launcherCallsCaseName(ArchivePlacement placement);
 
 // The library path cases, launcher and baseline, with |length| entries.
 std::string libraryPathCaseName(const std::string& program, int length);

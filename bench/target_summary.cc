@@ -112,6 +112,15 @@ void printTargets(const MedianRecorder& medians, std::ostream& out) {
                        extraTime(smallCase, calls), "us", std::nullopt});
     details.push_back({"wall time, launcher with " + where + " archive / its runtime calls",
                        ratio(smallCase, calls), "", std::nullopt});
+    // The third makes the launcher's own library and system calls as well, and nothing else: what
+    // the launcher costs on top of it is what its code adds to the calls themselves.
+    std::string allCalls = launcherCallsCaseName(placement);
+    details.push_back({"wall time, launcher with " + where + " archive - all its calls",
+                       extraTime(smallCase, allCalls), "us", std::nullopt});
+    details.push_back({"wall time, launcher with " + where + " archive / all its calls",
+                       ratio(smallCase, allCalls), "", std::nullopt});
+    details.push_back({"wall time, all calls for " + where + " archive / baseline",
+                       ratio(allCalls, case_names::kBaseline), "", std::nullopt});
     details.push_back({"wall time, verbose / quiet, " + where + " archive",
                        ratio(launcherCaseName(placement, small, true), smallCase), "",
                        std::nullopt});
