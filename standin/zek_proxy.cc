@@ -51,7 +51,8 @@ struct Runtime {
 };
 
 // Made when the library is loaded and never destroyed: nothing of the state needs undoing at exit,
-// and a state made at its first use would cost each call the check of its guard.
+// and a state made at its first use would cost the first call the binding of the two library
+// functions that guard it.
 Runtime& runtimeState = *new Runtime;
 
 Runtime& runtime() { return runtimeState; }
