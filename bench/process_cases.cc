@@ -2,6 +2,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -36,6 +37,13 @@ std::string lastLine(const std::string& text) {
 
 std::string placementLabel(ArchivePlacement placement) {
   return placement == ArchivePlacement::kAppended ? "appended" : "sidecar";
+}
+
+double tenthPercentile(const std::vector<double>& values) {
+  if (values.empty()) return 0;
+  std::vector<double> sorted = values;
+  std::sort(sorted.begin(), sorted.end());
+  return sorted[sorted.size() / 10];
 }
 
 }  // namespace
@@ -195,6 +203,7 @@ void registerProcessCase(const ProcessCase& processCase, const std::string& scra
       })
       ->Iterations(processCase.iterations)
       ->Repetitions(processCase.repetitions)
+      ->ComputeStatistics(kLowPercentile, tenthPercentile)
       ->ReportAggregatesOnly(true)
       ->UseManualTime()
       ->Unit(benchmark::kMicrosecond);

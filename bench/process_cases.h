@@ -29,6 +29,10 @@ std::string libraryPathCaseName(const std::string& program, int length);
 // The counter that holds the peak resident set, in KiB.
 inline constexpr char kPeakRssCounter[] = "peak_rss_KiB";
 
+// The name of the statistic that each process case reports beside its median: the 10th
+// percentile of its runs, which the slow runs of a noisy machine move far less.
+inline constexpr char kLowPercentile[] = "p10";
+
 struct ProcessCase {
   std::string name;
   ProcessSpec spec;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <iterator>
 #include <vector>
 
 #include "bench/bench_layout.h"
@@ -40,18 +41,48 @@ void printRows(const std::string& title, const std::vector<Row>& rows, std::ostr
   }
 }
 
+// The three baselines do ever more of the same work, so their medians must rise in that order;
+// a run in which they do not was too noisy for its ratios to mean anything, "met" or "missed".
+void printConsistency(const MedianRecorder& medians, std::ostream& out) {
+  std::vector<std::string> disorders;
+  for (ArchivePlacement placement : {ArchivePlacement::kSidecar, ArchivePlacement::kAppended}) {
+    std::string chain[] = {case_names::kBaseline, runtimeCallsCaseName(placement),
+                           launcherCallsCaseName(placement)};
+    for (size_t i = 0; i + 1 < std::size(chain); ++i) {
+      auto less = medians.median(chain[i]), more = medians.median(chain[i + 1]);
+      if (less && more && more->seconds < less->seconds) {
+        disorders.push_back(chain[i + 1] + " took less time than " + chain[i]);
+      }
+    }
+  }
+  out << "\nRun check\n";
+  if (disorders.empty()) {
+    out << "the baselines' medians rise with their work: the run is steady enough to judge\n";
+    return;
+  }
+  for (const std::string& disorder : disorders) {
+    out << "too noisy to judge: " << disorder << ", which does less of the same work\n";
+  }
+}
+
 }  // namespace
 
 void MedianRecorder::ReportRuns(const std::vector<Run>& runs) {
   for (const Run& run : runs) {
-    if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median" || run.error_occurred) {
+    bool median = run.aggregate_name == "median";
+    if (run.run_type != Run::RT_Aggregate || run.error_occurred ||
+        (!median && run.aggregate_name != kLowPercentile)) {
       continue;
     }
-    CaseMedian median;
-    median.seconds = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+    CaseMedian& recorded = medians_[run.run_name.function_name];
+    double seconds = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+    if (!median) {
+      recorded.lowSeconds = seconds;
+      continue;
+    }
+    recorded.seconds = seconds;
     auto counter = run.counters.find(kPeakRssCounter);
-    if (counter != run.counters.end()) median.peakRssKiB = counter->second.value;
-    medians_[run.run_name.function_name] = median;
+    if (counter != run.counters.end()) recorded.peakRssKiB = counter->second.value;
   }
   ConsoleReporter::ReportRuns(runs);
 }
@@ -69,6 +100,13 @@ void printTargets(const MedianRecorder& medians, std::ostream& out) {
       auto a = medians.median(over), b = medians.median(under);
       if (!a || !b || b->seconds <= 0) return std::nullopt;
       return a->seconds / b->seconds;
+    };
+  };
+  auto lowRatio = [&](std::string over, std::string under) {
+    return [&medians, over, under]() -> std::optional<double> {
+      auto a = medians.median(over), b = medians.median(under);
+      if (!a || !b || a->lowSeconds <= 0 || b->lowSeconds <= 0) return std::nullopt;
+      return a->lowSeconds / b->lowSeconds;
     };
   };
   auto extraRss = [&](std::string launcher) {
@@ -121,6 +159,10 @@ void printTargets(const MedianRecorder& medians, std::ostream& out) {
                        ratio(smallCase, allCalls), "", std::nullopt});
     details.push_back({"wall time, all calls for " + where + " archive / baseline",
                        ratio(allCalls, case_names::kBaseline), "", std::nullopt});
+    details.push_back({"10th percentile, launcher with " + where + " archive / baseline",
+                       lowRatio(smallCase, case_names::kBaseline), "", std::nullopt});
+    details.push_back({"10th percentile, all calls for " + where + " archive / baseline",
+                       lowRatio(allCalls, case_names::kBaseline), "", std::nullopt});
     details.push_back({"wall time, verbose / quiet, " + where + " archive",
                        ratio(launcherCaseName(placement, small, true), smallCase), "",
                        std::nullopt});
@@ -136,12 +178,17 @@ void printTargets(const MedianRecorder& medians, std::ostream& out) {
   }
   printRows("Start-up targets (medians of this run)", targets, out);
   printRows("Details", details, out);
+  printConsistency(medians, out);
 
-  out << "\nMedians\n";
+  out << "\nMedians (and 10th percentiles)\n";
   char line[256];
   for (const auto& [name, median] : medians.all()) {
     snprintf(line, sizeof line, "%-60s %12.2f us", name.c_str(), median.seconds * 1e6);
     out << line;
+    if (median.lowSeconds > 0) {
+      snprintf(line, sizeof line, " (%.2f us)", median.lowSeconds * 1e6);
+      out << line;
+    }
     if (median.peakRssKiB > 0) {
       snprintf(line, sizeof line, " %10.0f KiB peak RSS", median.peakRssKiB);
       out << line;

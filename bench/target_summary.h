@@ -12,10 +12,12 @@
 
 struct CaseMedian {
   double seconds = 0;     // median wall time of one run
+  double lowSeconds = 0;  // 10th percentile of the wall time, 0 when the case has none
   double peakRssKiB = 0;  // median of the peak resident set counter, 0 when the case has none
 };
 
-// The console reporter, keeping the median of every case as it is reported.
+// The console reporter, keeping the median (and the 10th percentile) of every case as it is
+// reported.
 class MedianRecorder : public benchmark::ConsoleReporter {
  public:
   MedianRecorder() : ConsoleReporter(OO_Tabular) {}
