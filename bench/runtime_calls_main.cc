@@ -32,7 +32,8 @@ constexpr char kUsage[] =
     "Makes the launcher's runtime calls for the sidecar archive ARCHIVE of a launcher in\n"
     "APPLICATION_DIRECTORY, or for an archive appended to this program's own file ARCHIVE at\n"
     "byte OFFSET, and none of the launcher's own start-up work. With --with-launcher-calls, it\n"
-    "first makes the launcher's own library and system calls, run by its absolute name.\n";
+    "first makes the launcher's own library and system calls, those of a quiet start run by its\n"
+    "absolute name with no library path, and fails in any other start.\n";
 
 bool appended = false;
 const char* applicationDirectory = nullptr;
