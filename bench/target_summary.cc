@@ -95,18 +95,14 @@ std::optional<CaseMedian> MedianRecorder::median(const std::string& name) const 
 
 void printTargets(const MedianRecorder& medians, std::ostream& out) {
   if (medians.empty()) return;
-  auto ratio = [&](std::string over, std::string under) {
-    return [&medians, over, under]() -> std::optional<double> {
+  // The ratio of two cases' medians, or with |statistic| &CaseMedian::lowSeconds of their 10th
+  // percentiles.
+  auto ratio = [&](std::string over, std::string under,
+                   double CaseMedian::*statistic = &CaseMedian::seconds) {
+    return [&medians, over, under, statistic]() -> std::optional<double> {
       auto a = medians.median(over), b = medians.median(under);
-      if (!a || !b || b->seconds <= 0) return std::nullopt;
-      return a->seconds / b->seconds;
-    };
-  };
-  auto lowRatio = [&](std::string over, std::string under) {
-    return [&medians, over, under]() -> std::optional<double> {
-      auto a = medians.median(over), b = medians.median(under);
-      if (!a || !b || a->lowSeconds <= 0 || b->lowSeconds <= 0) return std::nullopt;
-      return a->lowSeconds / b->lowSeconds;
+      if (!a || !b || (*a).*statistic <= 0 || (*b).*statistic <= 0) return std::nullopt;
+      return (*a).*statistic / (*b).*statistic;
     };
   };
   auto extraRss = [&](std::string launcher) {
@@ -160,9 +156,11 @@ void printTargets(const MedianRecorder& medians, std::ostream& out) {
     details.push_back({"wall time, all calls for " + where + " archive / baseline",
                        ratio(allCalls, case_names::kBaseline), "", std::nullopt});
     details.push_back({"10th percentile, launcher with " + where + " archive / baseline",
-                       lowRatio(smallCase, case_names::kBaseline), "", std::nullopt});
+                       ratio(smallCase, case_names::kBaseline, &CaseMedian::lowSeconds), "",
+                       std::nullopt});
     details.push_back({"10th percentile, all calls for " + where + " archive / baseline",
-                       lowRatio(allCalls, case_names::kBaseline), "", std::nullopt});
+                       ratio(allCalls, case_names::kBaseline, &CaseMedian::lowSeconds), "",
+                       std::nullopt});
     details.push_back({"wall time, verbose / quiet, " + where + " archive",
                        ratio(launcherCaseName(placement, small, true), smallCase), "",
                        std::nullopt});

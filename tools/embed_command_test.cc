@@ -8,30 +8,16 @@
 #include "archive/embedded_probe.h"
 #include "tools/qpa_test_support.h"
 
-using namespace std::string_literals;
-
 namespace {
 
-class EmbedTest : public testing::Test {
+class EmbedTest : public PackedAppTest {
  protected:
   void SetUp() override {
-    writeFile(launcher_, launcherBytes_, 0751);
-    writeFile(payload_, payloadBytes_);
-    ProcessResult run = runQpa(
-        {"pack", payload_, "-o", archive_, "--start-message", "Hi", "--embedded-param", "99"});
-    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_NO_FATAL_FAILURE(
+        packApp(payloadBytes_, 0751, {"--start-message", "Hi", "--embedded-param", "99"}));
   }
 
-  ScratchDir dir_;
-  std::string launcher_ = dir_.file("launcher");
-  std::string payload_ = dir_.file("app.payload");
-  std::string archive_ = dir_.file("app.qpa");
-  std::string out_ = dir_.file("app");
-  std::string launcherBytes_ =
-      "\x7f"
-      "ELF stand-in\0\x01\x02"s +
-      std::string(20000, 'L');
-  std::string payloadBytes_ = "out Hello\\n\n"s;
+  std::string payloadBytes_ = "out Hello\\n\n";
 };
 
 TEST_F(EmbedTest, AppendsPayloadAndBlockPointingPastTheLauncher) {

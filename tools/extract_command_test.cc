@@ -37,26 +37,25 @@ TEST_F(ExtractTest, BadInputGivesOneLineAndNoFile) {
   const std::string exe = readFile(exe_);
   writeFile(dir_.file("bare"), std::string("\x7f") + "ELF" + exe.substr(exe.size() - 8192));
   expectRefused(
-      dir_,
-      {
-          {{"extract", missing, "-o", out_},
-           "qpa: cannot open " + missing + ": No such file or directory\n"},
-          {{"extract", payload_, "-o", out_},
-           "qpa: " + payload_ + " holds no accepted data block: " + payload_ + " is " +
-               std::to_string(payloadBytes_.size()) + " bytes, shorter than 8192\n"},
-          {{"extract", launcher_, "-o", out_},
-           "qpa: " + launcher_ +
-               " holds no accepted data block: the trailer holds 1280068684, not "
-               "8192\n"},
-          {{"extract", dir_.file("bare"), "-o", out_},
-           "qpa: " + dir_.file("bare") +
-               ": its embeddedArchiveParam 20013 does not point between the executable's start and "
-               "its data block at 4\n"},
-          {{"extract", archive_}, "qpa: --output is required\n"},
-          {{"extract", archive_, "-o", dir_.file("no/out")},
-           "qpa: cannot create a temporary file beside " + dir_.file("no/out") +
-               ": No such file or directory\n"},
-      });
+      dir_, {
+                {{"extract", missing, "-o", out_},
+                 "qpa: cannot open " + missing + ": No such file or directory\n"},
+                {{"extract", payload_, "-o", out_},
+                 "qpa: " + payload_ + " holds no accepted data block: " + payload_ + " is " +
+                     std::to_string(payloadBytes_.size()) + " bytes, shorter than 8192\n"},
+                {{"extract", launcher_, "-o", out_},
+                 "qpa: " + launcher_ +
+                     " holds no accepted data block: the trailer holds 1280068684, not "
+                     "8192\n"},
+                {{"extract", dir_.file("bare"), "-o", out_},
+                 "qpa: " + dir_.file("bare") + ": its embeddedArchiveParam " +
+                     std::to_string(launcherBytes_.size()) +
+                     " does not point between the executable's start and its data block at 4\n"},
+                {{"extract", archive_}, "qpa: --output is required\n"},
+                {{"extract", archive_, "-o", dir_.file("no/out")},
+                 "qpa: cannot create a temporary file beside " + dir_.file("no/out") +
+                     ": No such file or directory\n"},
+            });
 }
 
 }  // namespace

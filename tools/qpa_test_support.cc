@@ -122,7 +122,7 @@ void expectRefused(const ScratchDir& dir, const std::vector<RefusedRun>& runs) {
   }
 }
 
-void PackedAppTest::makeApp(const std::string& payloadBytes, mode_t launcherMode,
+void PackedAppTest::packApp(const std::string& payloadBytes, mode_t launcherMode,
                             const std::vector<std::string>& packOptions) {
   writeFile(payload_, payloadBytes);
   writeFile(launcher_, launcherBytes_, launcherMode);
@@ -130,6 +130,11 @@ void PackedAppTest::makeApp(const std::string& payloadBytes, mode_t launcherMode
   pack.insert(pack.end(), packOptions.begin(), packOptions.end());
   ProcessResult run = runQpa(pack);
   ASSERT_EQ(run.status, 0) << run.err;
-  run = runQpa({"embed", launcher_, archive_, "-o", exe_});
+}
+
+void PackedAppTest::makeApp(const std::string& payloadBytes, mode_t launcherMode,
+                            const std::vector<std::string>& packOptions) {
+  ASSERT_NO_FATAL_FAILURE(packApp(payloadBytes, launcherMode, packOptions));
+  ProcessResult run = runQpa({"embed", launcher_, archive_, "-o", exe_});
   ASSERT_EQ(run.status, 0) << run.err;
 }

@@ -51,11 +51,15 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes, mode_t mode = 0644);
 mode_t permissionBits(const std::string& path);
 
-// The files the extract and strip tests start from: a payload packed into app.qpa, and that archive
-// appended to a stand-in launcher (the ELF magic and 20,000 bytes) as app.
+// The files the embed, extract and strip tests start from: a payload packed into app.qpa, and that
+// archive appended to a stand-in launcher (the ELF magic, a few bytes of every kind, and 20,000
+// more) as app.
 class PackedAppTest : public testing::Test {
  protected:
-  // Writes the payload and the launcher, then packs with |packOptions| and embeds.
+  // Writes the payload and the launcher, then packs with |packOptions|.
+  void packApp(const std::string& payloadBytes, mode_t launcherMode,
+               const std::vector<std::string>& packOptions = {});
+  // What packApp makes, then embeds the archive into app.
   void makeApp(const std::string& payloadBytes, mode_t launcherMode,
                const std::vector<std::string>& packOptions = {});
 
@@ -65,8 +69,10 @@ class PackedAppTest : public testing::Test {
   std::string launcher_ = dir_.file("launcher");
   std::string exe_ = dir_.file("app");
   std::string out_ = dir_.file("out");
-  std::string launcherBytes_ =
-      "\x7f"
-      "ELF stand-in" +
-      std::string(20000, 'L');
+  // The NUL and control bytes show that the launcher is copied as bytes, not as text.
+  std::string launcherBytes_ = std::string(
+                                   "\x7f"
+                                   "ELF stand-in\0\x01\x02",
+                                   16) +
+                               std::string(20000, 'L');
 };
