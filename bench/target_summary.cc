@@ -137,15 +137,16 @@ void printTargets(const MedianRecorder& medians, std::ostream& out) {
       details.push_back({"wall time, " + label + " / " + small + " " + where + " archive",
                          ratio(launcherCaseName(placement, label), smallCase), "", std::nullopt});
     }
-    // The bare baseline skips the runtime calls that every launch makes; the second baseline
-    // makes them, and splits the launcher's cost into the runtime's share and its own.
+    // The bare baseline skips the runtime calls that every launch makes, and they alone cost
+    // about as much as the launcher's own work; the second baseline makes them, so the launcher
+    // over it is the launcher's own work, held to the same limit.
     std::string calls = runtimeCallsCaseName(placement);
+    targets.push_back({"wall time, launcher's own work: " + where + " archive / its runtime calls",
+                       ratio(smallCase, calls), "", 1.05});
     details.push_back({"wall time, runtime calls for " + where + " archive - baseline",
                        extraTime(calls, case_names::kBaseline), "us", std::nullopt});
     details.push_back({"wall time, launcher with " + where + " archive - its runtime calls",
                        extraTime(smallCase, calls), "us", std::nullopt});
-    details.push_back({"wall time, launcher with " + where + " archive / its runtime calls",
-                       ratio(smallCase, calls), "", std::nullopt});
     // The third makes the launcher's own library and system calls as well, and nothing else: what
     // the launcher costs on top of it is what its code adds to the calls themselves.
     std::string allCalls = launcherCallsCaseName(placement);
