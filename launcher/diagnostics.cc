@@ -4,7 +4,9 @@
 #include "launcher/standard_streams.h"
 
 void writeDiagnosticLine(std::ostream& out, const char* label, const char* message) {
-  out << label << ':' << message << '\n' << std::flush;
+  // A null text would set the stream's failure state and silence every later line on it, so it
+  // is written as the empty text.
+  out << (label ? label : "") << ':' << (message ? message : "") << '\n' << std::flush;
 }
 
 void reportError(const char* message) { writeDiagnosticLine(standardError(), "Error", message); }

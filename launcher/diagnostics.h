@@ -10,5 +10,6 @@ void reportStatus(const char* message);
 // The label, ":" and the message on standard output, always.
 void reportLine(const char* message, const char* label);
 
-// One such line on |out|: what the three above write, for callers that choose the stream.
+// One such line on |out|: what the three above write, for callers that choose the stream. A null
+// label or message is written as the empty text.
 void writeDiagnosticLine(std::ostream& out, const char* label, const char* message);

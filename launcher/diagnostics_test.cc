@@ -46,4 +46,13 @@ TEST_F(DiagnosticsTest, VerboseModeAddsStatusLinesToStandardOutput) {
   EXPECT_EQ("Error:first\nsecond\n", err_.str());
 }
 
+TEST_F(DiagnosticsTest, ANullTextIsWrittenEmptyAndLaterLinesStillAppear) {
+  reportError(nullptr);
+  reportError("after");
+  reportLine(nullptr, nullptr);
+  reportLine("after", "Starting Up");
+  EXPECT_EQ("Error:\nError:after\n", err_.str());
+  EXPECT_EQ(":\nStarting Up:after\n", out_.str());
+}
+
 }  // namespace
