@@ -3,5 +3,6 @@
 
 // Writes |text| to standard output as it is.
 int outputHandler(const char* text);
-// Writes |text| to standard error, ended by a line feed when it has none.
+// Writes |text| to standard error, ended by a line feed when it has none; returns the bytes
+// written, or the result of the write that failed.
 int errorHandler(const char* text);

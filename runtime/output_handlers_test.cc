@@ -15,13 +15,19 @@ struct Write {
   bool operator==(const Write&) const = default;
 };
 std::vector<Write> gWrites;
-int gResult = 0;  // what each recorded write reports; <0 means "report the length"
+int gResult = 0;                // what each recorded write reports; <0 means "report the length"
+std::vector<int> gNextResults;  // reported by the next writes, in order, before gResult applies
 
 }  // namespace
 
 // The handlers' only way out; this test stands in for the proxy library and records each call.
 extern "C" int zekWrite_proxy(int fd, const char* text, size_t length) {
   gWrites.push_back({fd, std::string(text, length)});
+  if (!gNextResults.empty()) {
+    int result = gNextResults.front();
+    gNextResults.erase(gNextResults.begin());
+    return result;
+  }
   return gResult < 0 ? static_cast<int>(length) : gResult;
 }
 
@@ -63,6 +69,23 @@ TEST(OutputHandlers, ErrorHandlerEndsTheTextWithOneLineFeed) {
     gWrites.clear();
     EXPECT_EQ(c.result, errorHandler(c.text));
     EXPECT_EQ(c.writes, gWrites);
+  }
+}
+
+TEST(OutputHandlers, ErrorHandlerReportsAFailedWriteAsTheFailure) {
+  struct Case {
+    std::vector<int> results;
+    int result;
+  } cases[] = {
+      {{-1, 1}, -1},
+      {{3, -1}, -1},
+      {{-1, -1}, -1},
+  };
+  for (const Case& c : cases) {
+    gWrites.clear();
+    gNextResults = c.results;
+    EXPECT_EQ(c.result, errorHandler("bad"));
+    EXPECT_EQ((std::vector<Write>{{2, "bad"}, {2, "\n"}}), gWrites);
   }
 }
 
