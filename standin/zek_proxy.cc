@@ -337,7 +337,16 @@ STANDIN_EXPORT bool zekTerminateInstance_proxy(zekComponentInstance* instance) {
     return false;
   }
   std::lock_guard<std::mutex> lock(runtime().mutex);
-  if (*instance && runtime().instance.get() == *instance) runtime().instance.reset();
+  if (*instance && runtime().instance.get() == *instance) {
+    // The runtime knows an instance by the variable it was made in, not only by its value.
+    if (runtime().instance->address != instance) {
+      runtime().lastError =
+          "zekTerminateInstance_proxy: the instance is not terminated through the address it was "
+          "made at";
+      return false;
+    }
+    runtime().instance.reset();
+  }
   *instance = nullptr;
   return true;
 }

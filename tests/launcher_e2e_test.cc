@@ -97,13 +97,14 @@ TEST(LauncherRun, VerboseSidecarListsEveryStepInOrder) {
 TEST(LauncherRun, EmbeddedArchiveIsReadThroughTheStreamAndListedTwice) {
   Deployment d;
   int64_t launcherSize = static_cast<int64_t>(fs::file_size(d.executable()));
-  d.embed("out embedded\\n\nexit 7\n", messages(std::nullopt, "Bye"));
+  // A complete message that ends in a line feed still gets one of its own.
+  d.embed("out embedded\\n\nexit 7\n", messages(std::nullopt, "Bye\n"));
   LauncherRun r = d.run({}, {"QPAX_VERBOSE=1"});
   EXPECT_EQ(7, r.status);
-  EXPECT_EQ(expand("Status:Executable file full name=$EXE\n", d) + listing("", "Bye") +
+  EXPECT_EQ(expand("Status:Executable file full name=$EXE\n", d) + listing("", "Bye\n") +
                 "Status:QPA is embedded=true\n" + expand("Status:QPA file name=$EXE\n", d) +
-                listing("", "Bye") + expand(kSearchFound, d) +
-                "Status:zekInitializeApplication completed\nBye\nembedded\n",
+                listing("", "Bye\n") + expand(kSearchFound, d) +
+                "Status:zekInitializeApplication completed\nBye\n\nembedded\n",
             r.out);
   EXPECT_EQ("", r.err);
   std::string n = std::to_string(launcherSize);
@@ -121,7 +122,7 @@ TEST(LauncherRun, EmbeddedArchiveIsReadThroughTheStreamAndListedTwice) {
                        "zekDestroyStream_proxy(ptr)\n"
                        "zekGetID_proxy(ptr)\n"
                        "zekSetCmdLineUserData_proxy(1, 1, [\"$EXE\"])\n"
-                       "zekWrite_proxy(1, \"Bye\", 3)\n"
+                       "zekWrite_proxy(1, \"Bye\\n\", 4)\n"
                        "zekWrite_proxy(1, \"\\n\", 1)\n"
                        "zekMain_proxy(ptr, 1, [\"$EXE\"], \"\", 0)\n"
                        "zekWrite_proxy(1, \"embedded\\n\", 9)\n"
