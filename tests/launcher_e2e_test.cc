@@ -346,19 +346,25 @@ TEST(LauncherStart, ASymbolicLinkStartUsesTheLinksPathAndItsSidecar) {
   Deployment::writeArchive(link + ".qpa", "out via link\\n\n");
   fs::create_directories(d.root() + "/runtime/tzora64");
   writeFile(d.root() + "/runtime/tzora64/libqxzekztvrt.so.7.14.1", "");
-  ProcessSpec spec;
-  spec.program = link;
-  spec.argv = {link};
-  spec.env = d.baseEnvironment();
-  spec.env.push_back("QPAX_VERBOSE=");
-  LauncherRun r = d.runWith(spec);
-  EXPECT_EQ(0, r.status);
-  EXPECT_EQ(0u, r.out.find("Status:Executable file full name=" + link +
-                           "\n"
-                           "Status:QPA is embedded=false\n"
-                           "Status:QPA file name=" +
-                           link + ".qpa\n"));
-  EXPECT_NE(std::string::npos, r.out.find("\nvia link\n")) << r.out;
+  // Run by the name in argv[0], and by another name, so that argv[0] is taken only once the file
+  // mapped as the program is found to be the one it names.
+  for (const std::string& program : {link, "./link"s}) {
+    SCOPED_TRACE(program);
+    ProcessSpec spec;
+    spec.program = program;
+    spec.argv = {link};
+    spec.cwd = d.root();
+    spec.env = d.baseEnvironment();
+    spec.env.push_back("QPAX_VERBOSE=");
+    LauncherRun r = d.runWith(spec);
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(0u, r.out.find("Status:Executable file full name=" + link +
+                             "\n"
+                             "Status:QPA is embedded=false\n"
+                             "Status:QPA file name=" +
+                             link + ".qpa\n"));
+    EXPECT_NE(std::string::npos, r.out.find("\nvia link\n")) << r.out;
+  }
 }
 
 TEST(LauncherStart, TheCommandLineReachesTheApplication) {
