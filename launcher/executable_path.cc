@@ -20,15 +20,14 @@ constexpr size_t kRealpathBufferSize = 4096;
 constexpr size_t kExeLinkBufferSize = 4096;
 constexpr size_t kExecutablePathBufferSize = 8193;
 
-// True unless /proc/self/maps shows that a different file is mapped at |address|. When the maps
-// cannot be read or do not list the address, nothing contradicts |path|. The maps are read only
-// up to the line that holds the address: the kernel writes the lines as they are read, and the
-// launcher's own code lies in its first lines, so a start-up does not pay for all of them.
-bool namesMappedFile(const char* path, const void* address) {
+// What /proc/self/maps says of the mapping that holds |address|. The maps are read only up to
+// that line: the kernel writes the lines as they are read, and the launcher's own code lies in
+// its first lines, so a start-up does not pay for all of them. kOther when they cannot be read
+// or do not list the address.
+MapsLine readMappedFile(const void* address, MappedFile* file) {
   int fd = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return true;
-  unsigned devMajor = 0, devMinor = 0;
-  unsigned long inode = 0;
+  if (fd < 0) return MapsLine::kOther;
+  uintptr_t wanted = reinterpret_cast<uintptr_t>(address);
   MapsLine found = MapsLine::kOther;
   std::string pending;
   char chunk[512];
@@ -42,20 +41,26 @@ bool namesMappedFile(const char* path, const void* address) {
                          (lineEnd = pending.find('\n', lineStart)) != std::string::npos;
          lineStart = lineEnd + 1) {
       found = parseMapsLine(std::string_view(pending).substr(lineStart, lineEnd - lineStart),
-                            reinterpret_cast<uintptr_t>(address), &devMajor, &devMinor, &inode);
+                            wanted, file);
     }
     pending.erase(0, lineStart);
     if (n == 0 && found == MapsLine::kOther && !pending.empty()) {
-      found = parseMapsLine(pending, reinterpret_cast<uintptr_t>(address), &devMajor, &devMinor,
-                            &inode);
+      found = parseMapsLine(pending, wanted, file);
     }
   }
   close(fd);
-  if (found != MapsLine::kFile) return true;
-  struct stat st;
-  return stat(path, &st) == 0 && major(st.st_dev) == devMajor && minor(st.st_dev) == devMinor &&
-         st.st_ino == inode;
+  return found;
 }
+
+bool isSameFile(const std::string& path, const MappedFile& file) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && major(st.st_dev) == file.devMajor &&
+         minor(st.st_dev) == file.devMinor && st.st_ino == file.inode;
+}
+
+// The kernel names a program run from a file descriptor /dev/fd/N, a name that stops naming it
+// when the descriptor is closed, and that is no place to look for the archive beside it.
+bool isDescriptorName(const char* name) { return strncmp(name, "/dev/fd/", 8) == 0; }
 
 // True when |name| is the very path that the kernel was asked to run and |object| is the program
 // that the kernel loaded for it (not one that the dynamic loader, run as a program, loaded): the
@@ -96,8 +101,7 @@ bool isExecutedName(const char* name, const Dl_info& object) {
 
 }  // namespace
 
-MapsLine parseMapsLine(std::string_view line, uintptr_t address, unsigned* devMajor,
-                       unsigned* devMinor, unsigned long* inode) {
+MapsLine parseMapsLine(std::string_view line, uintptr_t address, MappedFile* file) {
   const char* at = line.data();
   const char* end = line.data() + line.size();
   auto skipSpaces = [&] {
@@ -129,9 +133,16 @@ MapsLine parseMapsLine(std::string_view line, uintptr_t address, unsigned* devMa
   }
   if (address < start || address >= stop) return MapsLine::kOther;
   if (ino == 0) return MapsLine::kAnonymous;
-  *devMajor = maj;
-  *devMinor = min;
-  *inode = ino;
+  skipSpaces();
+  std::string_view path(at, static_cast<size_t>(end - at));
+  constexpr std::string_view kDeleted = " (deleted)";
+  bool trusted =
+      !path.empty() && path[0] == '/' && path.find("\\012") == std::string_view::npos &&
+      !(path.size() >= kDeleted.size() && path.substr(path.size() - kDeleted.size()) == kDeleted);
+  file->devMajor = maj;
+  file->devMinor = min;
+  file->inode = ino;
+  file->path = trusted ? std::string(path) : std::string();
   return MapsLine::kFile;
 }
 
@@ -142,12 +153,27 @@ bool findExecutablePath(const void* address, char* buffer, size_t capacity) {
   if (!dladdr(address, &info) || !info.dli_fname || !info.dli_fname[0]) return false;
 
   std::string name;
-  if (!absoluteExecutableName(info.dli_fname, &name)) return false;
-  if (name.size() >= capacity ||
-      !(isExecutedName(info.dli_fname, info) || namesMappedFile(name.c_str(), address))) {
-    return false;
+  bool named = !isDescriptorName(info.dli_fname) && absoluteExecutableName(info.dli_fname, &name);
+  std::string path;
+  if (named && isExecutedName(info.dli_fname, info)) {
+    path = std::move(name);
+  } else {
+    MappedFile file;
+    MapsLine found = readMappedFile(address, &file);
+    if (found != MapsLine::kFile) {
+      // Nothing contradicts the name.
+      if (!named) return false;
+      path = std::move(name);
+    } else if (named && isSameFile(name, file)) {
+      path = std::move(name);
+    } else if (!file.path.empty()) {
+      path = std::move(file.path);
+    } else {
+      return false;
+    }
   }
-  memcpy(buffer, name.data(), name.size());
+  if (path.size() >= capacity) return false;
+  memcpy(buffer, path.data(), path.size());
   return true;
 }
 

@@ -9,7 +9,8 @@
 // Writes into |buffer| (|capacity| bytes, cleared first) the absolute path of the file that
 // contains |address|, as the dynamic linker names it (resolved when the name is relative). The
 // name must be the file that is mapped at the address: for the main program the linker reports
-// argv[0], which can name some other file. A name that does not fit is a failure, never cut.
+// argv[0], which can name some other file or none, and then the path that /proc/self/maps gives
+// for the mapped file is taken. A name that does not fit is a failure, never cut.
 bool findExecutablePath(const void* address, char* buffer, size_t capacity);
 
 // The absolute path that the launcher makes of a file name: an absolute name as it is, links and
@@ -27,7 +28,16 @@ enum class MapsLine {
   kAnonymous,  // the mapping holds it and no file is behind it
 };
 
+// The file behind a mapping, as its line in /proc/self/maps gives it.
+struct MappedFile {
+  unsigned devMajor = 0;
+  unsigned devMinor = 0;
+  unsigned long inode = 0;
+  // The file's absolute path, links resolved; empty when the line gives none that can be trusted
+  // (the kernel writes a line feed in a name as "\012" and marks a deleted file " (deleted)").
+  std::string path;
+};
+
 // Parses one line of /proc/self/maps, "start-end perms offset major:minor inode path". For kFile,
-// sets the file's device number (major, minor) and inode.
-MapsLine parseMapsLine(std::string_view line, uintptr_t address, unsigned* devMajor,
-                       unsigned* devMinor, unsigned long* inode);
+// fills |file|.
+MapsLine parseMapsLine(std::string_view line, uintptr_t address, MappedFile* file);

@@ -15,24 +15,49 @@ std::string selfExe() {
 }
 
 TEST(ParseMapsLine, TellsWhetherTheLinesMappingHoldsTheAddressAndWhatIsBehindIt) {
-  const std::string tool = "00400000-00452000 r-xp 00000000 08:02 173521      /usr/bin/tool";
-  const std::string other =
-      "00652000-00653000 rw-p 00052000 fe:01 99          /usr/bin/other with space";
-  const std::string stack = "7ffd00000000-7ffd00021000 rw-p 00000000 00:00 0   [stack]";
-  unsigned maj = 0, min = 0;
-  unsigned long ino = 0;
-  ASSERT_EQ(MapsLine::kFile, parseMapsLine(tool, 0x00400000, &maj, &min, &ino));
-  EXPECT_EQ(8u, maj);
-  EXPECT_EQ(2u, min);
-  EXPECT_EQ(173521ul, ino);
-  ASSERT_EQ(MapsLine::kFile, parseMapsLine(other, 0x00652fff, &maj, &min, &ino));
-  EXPECT_EQ(0xfeu, maj);
-  EXPECT_EQ(1u, min);
-  EXPECT_EQ(99ul, ino);
-  EXPECT_EQ(MapsLine::kOther, parseMapsLine(tool, 0x00452000, &maj, &min, &ino));  // end exclusive
-  EXPECT_EQ(MapsLine::kAnonymous, parseMapsLine(stack, 0x7ffd00000010, &maj, &min, &ino));
-  EXPECT_EQ(MapsLine::kOther, parseMapsLine("garbage line", 0x00400000, &maj, &min, &ino));
-  EXPECT_EQ(MapsLine::kOther, parseMapsLine("", 0x00400000, &maj, &min, &ino));
+  struct Case {
+    std::string line;
+    uintptr_t address;
+    MapsLine found;
+    MappedFile file;
+  } cases[] = {
+      {"00400000-00452000 r-xp 00000000 08:02 173521      /usr/bin/tool",
+       0x00400000,
+       MapsLine::kFile,
+       {8, 2, 173521, "/usr/bin/tool"}},
+      {"00652000-00653000 rw-p 00052000 fe:01 99          /usr/bin/other with space",
+       0x00652fff,
+       MapsLine::kFile,
+       {0xfe, 1, 99, "/usr/bin/other with space"}},
+      // Names that the kernel has changed in writing them are not taken.
+      {"00400000-00452000 r-xp 00000000 08:02 7   /opt/a\\012b/tool",
+       0x00400000,
+       MapsLine::kFile,
+       {8, 2, 7, ""}},
+      {"00400000-00452000 r-xp 00000000 08:02 7   /opt/tool (deleted)",
+       0x00400000,
+       MapsLine::kFile,
+       {8, 2, 7, ""}},
+      {"00400000-00452000 r-xp 00000000 08:02 173521 /usr/bin/tool",
+       0x00452000,
+       MapsLine::kOther,
+       {}},  // the end is exclusive
+      {"7ffd00000000-7ffd00021000 rw-p 00000000 00:00 0   [stack]",
+       0x7ffd00000010,
+       MapsLine::kAnonymous,
+       {}},
+      {"garbage line", 0x00400000, MapsLine::kOther, {}},
+      {"", 0x00400000, MapsLine::kOther, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    MappedFile file;
+    ASSERT_EQ(c.found, parseMapsLine(c.line, c.address, &file));
+    EXPECT_EQ(c.file.devMajor, file.devMajor);
+    EXPECT_EQ(c.file.devMinor, file.devMinor);
+    EXPECT_EQ(c.file.inode, file.inode);
+    EXPECT_EQ(c.file.path, file.path);
+  }
 }
 
 TEST(FindExecutablePath, NamesTheFileThatHoldsTheCode) {

@@ -118,14 +118,15 @@ bool inMainProgramFilePages(uintptr_t address) {
 // True, with the path in |path|, when |address| lies in the main program's file pages and the
 // kernel loaded that program itself. Its file is then the one the kernel ran: by the absolute name
 // it was run by, which costs no system call (the launcher has read its own block by that name
-// too), or else the target of /proc/self/exe. The link's first lookup in a fresh process costs
+// too), unless that is the name /dev/fd/N of a descriptor it was run from, or else the target of
+// /proc/self/exe. The link's first lookup in a fresh process costs
 // about as much as the launcher's other start-up calls together, and reading the maps more. A
 // program run as the dynamic loader's argument (no interpreter base) is left to the maps, since
 // both the name and the link then name the loader.
 bool findMainProgramFile(uintptr_t address, std::string* path) {
   if (getauxval(AT_BASE) == 0 || !inMainProgramFilePages(address)) return false;
   const char* executed = reinterpret_cast<const char*>(getauxval(AT_EXECFN));
-  if (executed && executed[0] == '/') {
+  if (executed && executed[0] == '/' && strncmp(executed, "/dev/fd/", 8) != 0) {
     *path = executed;
     return true;
   }

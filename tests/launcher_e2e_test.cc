@@ -319,6 +319,10 @@ TEST(LauncherStart, AnAppendedArchiveIsFoundHoweverTheLauncherWasRun) {
       {link, {link}, link},
       {"./app", {"./app"}, d.executable()},
       {loader, {loader, "./app"}, d.executable()},
+      // argv[0] naming no file: the launcher takes the file mapped as its code.
+      {loader, {loader, "--argv0", "elsewhere", "./app"}, d.executable()},
+      // Run from a descriptor, the program is named /dev/fd/3 by the kernel.
+      {"/bin/sh", {"sh", "-c", "exec 3<./app && exec /dev/fd/3"}, d.executable()},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.program);
