@@ -1,9 +1,11 @@
 #include "tools/atomic_file.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +20,10 @@ class TemporaryFile {
     size_t slash = beside.rfind('/');
     std::string dir = slash == std::string::npos ? "" : beside.substr(0, slash + 1);
     std::string base = slash == std::string::npos ? beside : beside.substr(slash + 1);
-    path_ = dir + "." + base + ".qpa-XXXXXX";
+    // Cut so that the temporary name fits wherever the output's own name does.
+    constexpr std::string_view kSuffix = ".qpa-XXXXXX";
+    base.resize(std::min(base.size(), size_t{NAME_MAX} - 1 - kSuffix.size()));
+    path_ = dir + "." + base + std::string(kSuffix);
     fd_ = mkostemp(path_.data(), O_CLOEXEC);
     if (fd_ < 0) {
       path_.clear();
