@@ -166,7 +166,8 @@ bool findExecutablePath(const void* address, char* buffer, size_t capacity) {
       path = std::move(name);
     } else if (named && isSameFile(name, file)) {
       path = std::move(name);
-    } else if (!file.path.empty()) {
+    } else if (!file.path.empty() && file.path.size() < PATH_MAX) {
+      // A longer one, like one that realpath or the link gives, is no name to open files by.
       path = std::move(file.path);
     } else {
       return false;
