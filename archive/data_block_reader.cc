@@ -14,15 +14,21 @@ bool readDataBlock(const std::string& path, DataBlock* block, std::string* err,
   // on the stack, whose pages the start-up's two reads of a block share, where heap buffers
   // would each take fresh pages, a page fault apiece.
   std::array<unsigned char, layout::kBlockSize> bytes;
-  if (!readFileTail(path, bytes.size(), bytes.data(), err)) return false;
-  const unsigned char* data = bytes.data();
-  int32_t trailer = static_cast<int32_t>(loadLE32(data + layout::kTrailerField.offset));
+  if (!readFileTail(path, bytes.size(), bytes.data(), err) ||
+      !dataBlockFromTail(bytes.data(), block, err)) {
+    return false;
+  }
+  if (listing) writeDataBlockListing(*block, *listing);
+  return true;
+}
+
+bool dataBlockFromTail(const unsigned char* tail, DataBlock* block, std::string* err) {
+  *block = DataBlock();
+  int32_t trailer = static_cast<int32_t>(loadLE32(tail + layout::kTrailerField.offset));
   if (trailer != layout::kBlockSize) {
     *err = "the trailer holds " + std::to_string(trailer) + ", not " +
            std::to_string(layout::kBlockSize);
     return false;
   }
-  if (!parseDataBlock(block, data, bytes.size(), err)) return false;
-  if (listing) writeDataBlockListing(*block, *listing);
-  return true;
+  return parseDataBlock(block, tail, layout::kBlockSize, err);
 }

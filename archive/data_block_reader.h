@@ -15,3 +15,8 @@
 // when one is given (the launcher's verbose mode).
 bool readDataBlock(const std::string& path, DataBlock* block, std::string* err,
                    std::ostream* listing = nullptr);
+
+// Fills |block| from |tail|, the last layout::kBlockSize bytes of a file, as readDataBlock does
+// once it has read them: the trailer inside them must be 8192, then the block is parsed. No
+// listing is written.
+bool dataBlockFromTail(const unsigned char* tail, DataBlock* block, std::string* err);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -64,8 +65,7 @@ bool readFileTail(const std::string& path, size_t count, unsigned char* bytes, s
   RegularFile file;
   if (!file.open(path, err)) return false;
   if (file.size() < count) {
-    *err = path + " is " + std::to_string(file.size()) + " bytes, shorter than " +
-           std::to_string(count);
+    *err = tooShortReason(path, file.size(), count);
     return false;
   }
   return readAt(file, path, file.size() - count, count, bytes, err);
@@ -82,4 +82,26 @@ bool readWholeFile(const std::string& path, std::string* bytes, std::string* err
   }
   *bytes = std::move(whole);
   return true;
+}
+
+bool readFileEnds(const std::string& path, size_t headCount, size_t tailCount, FileEnds* ends,
+                  std::string* err) {
+  RegularFile file;
+  if (!file.open(path, err)) return false;
+  FileEnds read;
+  read.size = file.size();
+  read.head.resize(static_cast<size_t>(std::min<uint64_t>(headCount, read.size)));
+  read.tail.resize(static_cast<size_t>(std::min<uint64_t>(tailCount, read.size)));
+  if (!readAt(file, path, 0, read.head.size(), reinterpret_cast<unsigned char*>(read.head.data()),
+              err) ||
+      !readAt(file, path, read.size - read.tail.size(), read.tail.size(),
+              reinterpret_cast<unsigned char*>(read.tail.data()), err)) {
+    return false;
+  }
+  *ends = std::move(read);
+  return true;
+}
+
+std::string tooShortReason(const std::string& path, uint64_t size, size_t count) {
+  return path + " is " + std::to_string(size) + " bytes, shorter than " + std::to_string(count);
 }

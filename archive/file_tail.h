@@ -15,3 +15,19 @@ bool readFileTail(const std::string& path, size_t count, unsigned char* bytes, s
 // Reads every byte of the regular file at |path| (links followed) into |bytes|, which is left as
 // it was on failure. Anything else, a FIFO or a device included, is refused without being read.
 bool readWholeFile(const std::string& path, std::string* bytes, std::string* err);
+
+// What a file holds at its two ends, read through one open of it.
+struct FileEnds {
+  uint64_t size = 0;
+  std::string head;  // its first bytes, fewer than asked for when the file is shorter
+  std::string tail;  // its last bytes, likewise
+};
+
+// Reads the size, the first |headCount| and the last |tailCount| bytes of the regular file at
+// |path| (links followed), so that however large the file, only its ends are read, and all of it
+// comes from one state of the file. Refuses what readWholeFile refuses.
+bool readFileEnds(const std::string& path, size_t headCount, size_t tailCount, FileEnds* ends,
+                  std::string* err);
+
+// The reason readFileTail gives for a file of |size| bytes, shorter than the |count| asked for.
+std::string tooShortReason(const std::string& path, uint64_t size, size_t count);

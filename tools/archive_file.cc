@@ -1,5 +1,7 @@
 #include "tools/archive_file.h"
 
+#include <algorithm>
+
 #include "archive/data_block_layout.h"
 #include "archive/data_block_reader.h"
 #include "archive/file_tail.h"
@@ -12,18 +14,30 @@ constexpr std::string_view kElfMagic =
 
 }  // namespace
 
-bool locateArchiveParts(std::string_view bytes, const DataBlock& block, ArchiveParts* parts,
-                        std::string* err) {
-  if (bytes.size() < static_cast<size_t>(layout::kBlockSize)) {
-    *err = "the file is " + std::to_string(bytes.size()) + " bytes, shorter than a data block";
+bool dataBlockAtEnd(const std::string& path, uint64_t size, std::string_view tail, DataBlock* block,
+                    std::string* err) {
+  if (tail.size() < static_cast<size_t>(layout::kBlockSize)) {
+    *block = DataBlock();
+    *err = tooShortReason(path, size, layout::kBlockSize);
+    return false;
+  }
+  return dataBlockFromTail(
+      reinterpret_cast<const unsigned char*>(tail.data()) + tail.size() - layout::kBlockSize, block,
+      err);
+}
+
+bool locateArchiveParts(uint64_t size, std::string_view head, const DataBlock& block,
+                        ArchiveParts* parts, std::string* err) {
+  if (size < static_cast<uint64_t>(layout::kBlockSize)) {
+    *err = "the file is " + std::to_string(size) + " bytes, shorter than a data block";
     return false;
   }
   ArchiveParts located;
-  located.blockOffset = bytes.size() - layout::kBlockSize;
-  located.executable = bytes.substr(0, kElfMagic.size()) == kElfMagic;
+  located.blockOffset = size - layout::kBlockSize;
+  int64_t start = block.embeddedArchiveParam;
+  located.executable = head.substr(0, kElfMagic.size()) == kElfMagic && start != 0;
   if (located.executable) {
-    int64_t start = block.embeddedArchiveParam;
-    if (start <= 0 || static_cast<uint64_t>(start) > located.blockOffset) {
+    if (start < 0 || static_cast<uint64_t>(start) > located.blockOffset) {
       *err = "its embeddedArchiveParam " + std::to_string(start) +
              " does not point between the executable's start and its data block at " +
              std::to_string(located.blockOffset);
@@ -40,11 +54,15 @@ bool readArchiveFile(const std::string& path, ArchiveFile* file, std::string* er
   ArchiveFile read;
   if (!readWholeFile(path, &read.bytes, err)) return false;
   std::string why;
-  if (!readDataBlock(path, &read.block, &why)) {
+  size_t size = read.bytes.size();
+  std::string_view tail =
+      std::string_view(read.bytes)
+          .substr(size - std::min<size_t>(size, static_cast<size_t>(layout::kBlockSize)));
+  if (!dataBlockAtEnd(path, size, tail, &read.block, &why)) {
     *err = path + " holds no accepted data block: " + why;
     return false;
   }
-  if (!locateArchiveParts(read.bytes, read.block, &read.parts, &why)) {
+  if (!locateArchiveParts(size, read.bytes, read.block, &read.parts, &why)) {
     *err = path + ": " + why;
     return false;
   }
@@ -55,8 +73,10 @@ bool readArchiveFile(const std::string& path, ArchiveFile* file, std::string* er
 bool executableBeforeArchive(const std::string& path, const ArchiveFile& file,
                              std::string_view* executable, std::string* err) {
   if (!file.parts.executable) {
-    *err =
-        path + " is no executable with an archive appended: it does not start with an ELF header";
+    *err = path + " is no executable with an archive appended: " +
+           (std::string_view(file.bytes).substr(0, kElfMagic.size()) == kElfMagic
+                ? "its embeddedArchiveParam is 0"
+                : "it does not start with an ELF header");
     return false;
   }
   *executable = std::string_view(file.bytes).substr(0, file.parts.payloadOffset);

@@ -10,7 +10,10 @@
 #include "archive/data_block.h"
 
 struct ArchiveParts {
-  // The file begins with an ELF header: the launcher, with the archive appended.
+  // The launcher with the archive appended: the file begins with an ELF header and its
+  // embeddedArchiveParam is not 0. A plain archive's payload may begin with an ELF header too,
+  // and its embeddedArchiveParam, which qpa pack leaves at 0, is where a runtime that read it as
+  // appended would start: at the file's start.
   bool executable = false;
   // Where the payload begins: 0 in an archive; embeddedArchiveParam in an executable, which is
   // where the runtime reads an appended archive's payload from.
@@ -19,11 +22,18 @@ struct ArchiveParts {
   uint64_t blockOffset = 0;
 };
 
-// Locates the parts of |bytes|, a whole file, whose data block the reader accepted as |block|.
-// Fails, saying why, when the file is shorter than a block or an executable's
-// embeddedArchiveParam does not lie after its start and no further than the block.
-bool locateArchiveParts(std::string_view bytes, const DataBlock& block, ArchiveParts* parts,
-                        std::string* err);
+// The data block of the file at |path|, of |size| bytes, whose last bytes are |tail| (all of them
+// when the file is shorter than a block), taken with the launcher's reader: true when the reader
+// accepts it, else |err| says why, as the reader would for that file.
+bool dataBlockAtEnd(const std::string& path, uint64_t size, std::string_view tail, DataBlock* block,
+                    std::string* err);
+
+// Locates the parts of a file of |size| bytes that begins with |head| (at least its first four
+// bytes, when it has them), whose data block the reader accepted as |block|. Fails, saying why,
+// when the file is shorter than a block or an executable's embeddedArchiveParam does not lie
+// between its start and its block.
+bool locateArchiveParts(uint64_t size, std::string_view head, const DataBlock& block,
+                        ArchiveParts* parts, std::string* err);
 
 struct ArchiveFile {
   std::string bytes;
@@ -31,12 +41,12 @@ struct ArchiveFile {
   ArchiveParts parts;
 };
 
-// Reads the file at |path| whole, its data block with the launcher's reader, and locates its
-// parts. Fails, saying why, on a file that cannot be read or holds no accepted data block.
+// Reads the file at |path| whole, takes its data block from the bytes read with the launcher's
+// reader, and locates its parts. Fails, saying why, on a file that cannot be read or holds no
+// accepted data block.
 bool readArchiveFile(const std::string& path, ArchiveFile* file, std::string* err);
 
 // The bytes of the executable in front of the payload, when |file| (read from |path|) is an
-// executable with an archive appended; fails, saying why, when it does not start with an ELF
-// header.
+// executable with an archive appended; fails, saying why, when it is not.
 bool executableBeforeArchive(const std::string& path, const ArchiveFile& file,
                              std::string_view* executable, std::string* err);

@@ -12,7 +12,7 @@ TEST(LocateArchiveParts, AnArchiveHoldsItsPayloadFromTheStart) {
   block.embeddedArchiveParam = 40;  // not an executable, so the runtime never reads it
   ArchiveParts parts;
   std::string err;
-  ASSERT_TRUE(locateArchiveParts(bytes, block, &parts, &err)) << err;
+  ASSERT_TRUE(locateArchiveParts(bytes.size(), bytes, block, &parts, &err)) << err;
   EXPECT_FALSE(parts.executable);
   EXPECT_EQ(parts.payloadOffset, 0u);
   EXPECT_EQ(parts.payloadSize, 100u);
@@ -29,13 +29,13 @@ TEST(LocateArchiveParts, AnExecutableHoldsItsPayloadFromEmbeddedArchiveParam) {
     bool ok;
     uint64_t payloadSize;
     std::string err;
+    bool executable = true;
   } cases[] = {
       {60, true, 40, ""},
       {100, true, 0, ""},
       {1, true, 99, ""},
-      {0, false, 0,
-       "its embeddedArchiveParam 0 does not point between the executable's start and its data "
-       "block at 100"},
+      // An archive whose payload begins with an ELF header, as qpa pack writes it.
+      {0, true, 100, "", false},
       {101, false, 0,
        "its embeddedArchiveParam 101 does not point between the executable's start and its data "
        "block at 100"},
@@ -49,10 +49,10 @@ TEST(LocateArchiveParts, AnExecutableHoldsItsPayloadFromEmbeddedArchiveParam) {
     block.embeddedArchiveParam = c.param;
     ArchiveParts parts;
     std::string err;
-    EXPECT_EQ(locateArchiveParts(bytes, block, &parts, &err), c.ok);
+    EXPECT_EQ(locateArchiveParts(bytes.size(), bytes, block, &parts, &err), c.ok);
     EXPECT_EQ(err, c.err);
     if (!c.ok) continue;
-    EXPECT_TRUE(parts.executable);
+    EXPECT_EQ(parts.executable, c.executable);
     EXPECT_EQ(parts.payloadOffset, static_cast<uint64_t>(c.param));
     EXPECT_EQ(parts.payloadSize, c.payloadSize);
     EXPECT_EQ(parts.blockOffset, 100u);
@@ -62,7 +62,10 @@ TEST(LocateArchiveParts, AnExecutableHoldsItsPayloadFromEmbeddedArchiveParam) {
 TEST(LocateArchiveParts, AFileShorterThanABlockHasNoParts) {
   ArchiveParts parts;
   std::string err;
-  EXPECT_FALSE(locateArchiveParts(std::string(8191, 'b'), DataBlock(), &parts, &err));
+  EXPECT_FALSE(locateArchiveParts(8191,
+                                  "\x7f"
+                                  "ELF",
+                                  DataBlock(), &parts, &err));
   EXPECT_EQ(err, "the file is 8191 bytes, shorter than a data block");
 }
 

@@ -32,29 +32,34 @@ struct Shown {
   std::string partsError;
 };
 
+// Everything comes from one read of the file's two ends, so that a file that changes meanwhile
+// shows one state of it, and a large one costs no more than a small one.
 bool gather(const std::string& path, Shown* shown, std::string* err) {
-  std::string bytes;
-  if (!readWholeFile(path, &bytes, err)) return false;
-  shown->path = path;
-  shown->size = bytes.size();
-  if (bytes.size() >= layout::kTrailerField.width) {
-    shown->trailer = static_cast<int32_t>(
-        loadLE32(reinterpret_cast<const unsigned char*>(bytes.data() + bytes.size() - 4)));
+  FileEnds ends;
+  if (!readFileEnds(path, layout::kTrailerField.width, layout::kBlockSize, &ends, err)) {
+    return false;
   }
-  shown->appended = isArchiveEmbedded(path);
-  shown->accepted = readDataBlock(path, &shown->block, &shown->refusal);
+  shown->path = path;
+  shown->size = ends.size;
+  if (ends.tail.size() >= layout::kTrailerField.width) {
+    shown->trailer = static_cast<int32_t>(loadLE32(reinterpret_cast<const unsigned char*>(
+        ends.tail.data() + ends.tail.size() - layout::kTrailerField.width)));
+  }
+  shown->accepted = dataBlockAtEnd(path, ends.size, ends.tail, &shown->block, &shown->refusal);
+  // The launcher's probe takes an executable's block exactly when the reader accepts it.
+  shown->appended = shown->accepted;
   if (!shown->accepted) return true;
+  const auto* block = reinterpret_cast<const unsigned char*>(ends.tail.data());
   std::string why;
-  const auto* block =
-      reinterpret_cast<const unsigned char*>(bytes.data() + bytes.size() - layout::kBlockSize);
-  // The reader accepted these very spans; a file changed since then shows its new reason.
   if (!resolveTextSpans(block, &shown->spans, &why)) {
     shown->accepted = false;
     shown->refusal = why;
     return true;
   }
   ArchiveParts parts;
-  if (locateArchiveParts(bytes, shown->block, &parts, &shown->partsError)) shown->parts = parts;
+  if (locateArchiveParts(ends.size, ends.head, shown->block, &parts, &shown->partsError)) {
+    shown->parts = parts;
+  }
   return true;
 }
 

@@ -124,17 +124,26 @@ TEST_F(ShowTest, AnExecutablesPayloadFollowsTheExecutable) {
   json doc = json::parse(runQpa({"show", "--json", exe}).out);
   EXPECT_EQ(doc["payload"], json({{"offset", 100}, {"size", 7}, {"afterExecutable", true}}));
 
-  // An executable whose block does not say where its payload starts.
-  writeFile(exe,
-            "\x7f"
-            "ELF" +
-                readFile(archive_));
-  run = runQpa({"show", exe});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_NE(run.out.find("\npayload: not located: its embeddedArchiveParam 0 does not point "
-                         "between the executable's start and its data block at 11\n"),
-            std::string::npos)
-      << run.out;
+  // An ELF header in front of a block that says 0 is an archive whose payload begins with it;
+  // one whose block points beyond the block has no payload to show.
+  struct Case {
+    std::string param, payload;
+  } cases[] = {
+      {"0", "\npayload: 11 bytes at offset 0\n"},
+      {"12",
+       "\npayload: not located: its embeddedArchiveParam 12 does not point between the "
+       "executable's start and its data block at 11\n"},
+  };
+  for (const Case& c : cases) {
+    pack(archive_, {"--embedded-param", c.param});
+    writeFile(exe,
+              "\x7f"
+              "ELF" +
+                  readFile(archive_));
+    run = runQpa({"show", exe});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find(c.payload), std::string::npos) << run.out;
+  }
 }
 
 TEST_F(ShowTest, ABlockTheLauncherDoesNotAcceptIsShownWithTheReason) {
