@@ -10,6 +10,7 @@
 #include "archive/embedded_probe.h"
 #include "archive/file_tail.h"
 #include "archive/little_endian.h"
+#include "launcher/required_version.h"
 #include "tools/archive_file.h"
 #include "tools/text_escapes.h"
 
@@ -25,6 +26,7 @@ struct Shown {
   std::optional<int32_t> trailer;
   bool appended = false;
   bool accepted = false;
+  bool versionAccepted = false;  // and the launcher's version check passes it
   std::string refusal;
   DataBlock block;
   TextSpans spans;
@@ -57,6 +59,7 @@ bool gather(const std::string& path, Shown* shown, std::string* err) {
     return true;
   }
   ArchiveParts parts;
+  shown->versionAccepted = isRequiredVersion(shown->block);
   if (locateArchiveParts(ends.size, ends.head, shown->block, &parts, &shown->partsError)) {
     shown->parts = parts;
   }
@@ -88,6 +91,13 @@ std::string shownText(const DataBlock& block, int slot) {
   return text ? *text : listSpan(block);
 }
 
+std::string versionVerdict(const Shown& s) {
+  return s.versionAccepted
+             ? std::string("accepted, ") + requiredMajorVersion + "." + requiredMinorVersion
+             : std::string("refused: the launcher accepts ") + requiredMajorVersion + "." +
+                   requiredMinorVersion + " only";
+}
+
 void writeText(const Shown& s, std::ostream& out) {
   out << "file: " << escapeText(s.path) << "\n";
   out << "size: " << s.size << " bytes\n";
@@ -99,6 +109,7 @@ void writeText(const Shown& s, std::ostream& out) {
       << "\n";
   out << "data block: " << (s.accepted ? "accepted" : "not accepted: " + escapeText(s.refusal))
       << "\n";
+  if (s.accepted) out << "runtime version: " << versionVerdict(s) << "\n";
   const DataBlock& b = s.block;
   // A refused block still yields these three; a malformed one yields nothing.
   if (!s.accepted && b.versionTag.empty()) return;
@@ -148,6 +159,7 @@ json asJson(const Shown& s) {
   doc["appendedArchive"] = s.appended;
   doc["accepted"] = s.accepted;
   if (!s.accepted) doc["reason"] = escapeText(s.refusal);
+  if (s.accepted) doc["runtimeVersion"] = versionVerdict(s);
   const DataBlock& b = s.block;
   if (!s.accepted && b.versionTag.empty()) {
     doc["block"] = nullptr;
@@ -206,7 +218,7 @@ bool showArchive(const ShowRequest& request, std::ostream& out, bool* accepted, 
     writeText(shown, out);
   }
   out.flush();
-  *accepted = shown.accepted;
+  *accepted = shown.accepted && shown.versionAccepted;
   return true;
 }
 
@@ -219,9 +231,9 @@ Command addShowCommand(CLI::App* app) {
       "(\\n, \\t, \\\\, \\xHH for any other byte outside printable ASCII), as qpa pack takes "
       "them; a run of NUL bytes at a text's end is counted. Each text's offset slot and span "
       "are given in block offsets. The payload of an executable (a file that starts with an ELF "
-      "header) begins at embeddedArchiveParam, otherwise at 0. Exit status 0 when the launcher "
-      "accepts the block, 2 when it does not (the reason is shown), 1 when the file cannot be "
-      "read.");
+      "header and whose embeddedArchiveParam is not 0) begins at embeddedArchiveParam, otherwise "
+      "at 0. Exit status 0 when the launcher accepts the block and its runtime version, 2 when "
+      "it does not (the reason is shown), 1 when the file cannot be read.");
   show->add_option("FILE", request->path, "The archive or executable")->required();
   show->add_flag("--json", request->json, "Print one JSON document");
   return Command{show, [request](int* status, std::string* err) {

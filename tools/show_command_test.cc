@@ -50,6 +50,7 @@ TEST_F(ShowTest, ShowsEveryFieldAsTheReaderYieldsIt) {
                          "trailer: 8192\n"
                          "launcher's probe: counts as an appended archive\n"
                          "data block: accepted\n"
+                         "runtime version: accepted, 7.14\n"
                          "blockSize: 4096, unlike the trailer\n"
                          "embeddedArchiveParam: 7\n"
                          "versionTag: \"V1DRN4000HBS1000ZTV1000\"\n"
@@ -78,6 +79,7 @@ TEST_F(ShowTest, JsonHoldsTheSameAsOneDocument) {
       {"trailer", 8192},
       {"appendedArchive", true},
       {"accepted", true},
+      {"runtimeVersion", "accepted, 7.14"},
       {"block",
        {{"blockSize", 4096},
         {"blockSizeMatchesTrailer", false},
@@ -185,6 +187,15 @@ TEST_F(ShowTest, ABlockTheLauncherDoesNotAcceptIsShownWithTheReason) {
     EXPECT_EQ(run.out, expected);
     EXPECT_EQ(run.err, "");
   }
+  // A block the reader accepts, for a runtime the launcher does not serve.
+  pack(dir_.file("v8.qpa"), {"--major", "8"});
+  ProcessResult run = runQpa({"show", dir_.file("v8.qpa")});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.out.find("\ndata block: accepted\nruntime version: refused: the launcher accepts "
+                         "7.14 only\n"),
+            std::string::npos)
+      << run.out;
+
   json doc = json::parse(runQpa({"show", "--json", dir_.file("other.qpa")}).out);
   EXPECT_EQ(doc, json({{"file", dir_.file("other.qpa")},
                        {"size", 8199},
