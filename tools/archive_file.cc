@@ -14,6 +14,10 @@ constexpr std::string_view kElfMagic =
 
 }  // namespace
 
+bool startsWithElfHeader(std::string_view bytes) {
+  return bytes.substr(0, kElfMagic.size()) == kElfMagic;
+}
+
 bool dataBlockAtEnd(const std::string& path, uint64_t size, std::string_view tail, DataBlock* block,
                     std::string* err) {
   if (tail.size() < static_cast<size_t>(layout::kBlockSize)) {
@@ -35,7 +39,7 @@ bool locateArchiveParts(uint64_t size, std::string_view head, const DataBlock& b
   ArchiveParts located;
   located.blockOffset = size - layout::kBlockSize;
   int64_t start = block.embeddedArchiveParam;
-  located.executable = head.substr(0, kElfMagic.size()) == kElfMagic && start != 0;
+  located.executable = startsWithElfHeader(head) && start != 0;
   if (located.executable) {
     if (start < 0 || static_cast<uint64_t>(start) > located.blockOffset) {
       *err = "its embeddedArchiveParam " + std::to_string(start) +
@@ -74,9 +78,8 @@ bool executableBeforeArchive(const std::string& path, const ArchiveFile& file,
                              std::string_view* executable, std::string* err) {
   if (!file.parts.executable) {
     *err = path + " is no executable with an archive appended: " +
-           (std::string_view(file.bytes).substr(0, kElfMagic.size()) == kElfMagic
-                ? "its embeddedArchiveParam is 0"
-                : "it does not start with an ELF header");
+           (startsWithElfHeader(file.bytes) ? "its embeddedArchiveParam is 0"
+                                            : "it does not start with an ELF header");
     return false;
   }
   *executable = std::string_view(file.bytes).substr(0, file.parts.payloadOffset);

@@ -9,6 +9,9 @@
 
 #include "archive/data_block.h"
 
+// True when |bytes| begin with the ELF header's magic number, as every launcher does.
+bool startsWithElfHeader(std::string_view bytes);
+
 struct ArchiveParts {
   // The launcher with the archive appended: the file begins with an ELF header and its
   // embeddedArchiveParam is not 0. A plain archive's payload may begin with an ELF header too,

@@ -27,6 +27,10 @@ bool embedArchive(const EmbedRequest& request, std::string* err) {
     }
   } else {
     if (!readWholeFile(launcherPath, &plainLauncher, err)) return false;
+    if (!startsWithElfHeader(plainLauncher)) {
+      *err = launcherPath + " is no executable: it does not start with an ELF header";
+      return false;
+    }
     launcher = plainLauncher;
   }
   mode_t mode = 0;

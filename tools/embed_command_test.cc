@@ -103,6 +103,10 @@ TEST_F(EmbedTest, BadInputGivesOneLineAndNoFile) {
                     {{"embed", launcher_, archive_}, "qpa: --output is required\n"},
                     {{"embed", launcher_, archive_, "-o", out_, "--force"},
                      "qpa: The following argument was not expected: --force\n"},
+                    {{"embed", payload_, archive_, "-o", out_},
+                     "qpa: " + payload_ +
+                         " is no executable: it does not start with an ELF "
+                         "header\n"},
                     {{"embed", dir_.file("bare"), archive_, "-o", out_, "--replace"},
                      "qpa: " + dir_.file("bare") +
                          " is no executable with an archive appended: it does not start with an "
