@@ -1,5 +1,7 @@
 #include "tools/pack_command.h"
 
+#include <charconv>
+#include <limits>
 #include <memory>
 
 #include "archive/file_tail.h"
@@ -24,10 +26,41 @@ struct TypedText {
   }
 };
 
+// A number option as typed: a decimal integer, whole text, range checked, where the parser's own
+// conversion would take an empty value as 0, read "010" as octal and clamp what overflows.
+struct TypedNumber {
+  CLI::Option* option = nullptr;
+  std::string typed;
+
+  template <typename Int>
+  bool decode(Int* value, std::string* err) const {
+    Int parsed = 0;
+    const char* end = typed.data() + typed.size();
+    auto [stop, ec] = std::from_chars(typed.data(), end, parsed, 10);
+    if (typed.empty() || ec != std::errc() || stop != end) {
+      *err = option->get_name() + ": " + escapeText(typed) + " is not a whole number from " +
+             std::to_string(std::numeric_limits<Int>::min()) + " to " +
+             std::to_string(std::numeric_limits<Int>::max());
+      return false;
+    }
+    *value = parsed;
+    return true;
+  }
+};
+
 struct PackArguments {
   PackRequest request;
   TypedText tag, major, minor, updater, uuid;
   TypedText startMessage, completeMessage, componentParam, mainParam, list;
+  TypedNumber mainInt, embeddedParam, blockSize;
+
+  bool decodeNumbers(std::string* err) {
+    DataBlockFields& f = request.fields;
+    return (mainInt.option->count() == 0 || mainInt.decode(&f.mainIntParam, err)) &&
+           (embeddedParam.option->count() == 0 ||
+            embeddedParam.decode(&f.embeddedArchiveParam, err)) &&
+           (blockSize.option->count() == 0 || blockSize.decode(&f.blockSize, err));
+  }
 
   bool decodeTexts(std::string* err) {
     DataBlockFields& f = request.fields;
@@ -99,14 +132,18 @@ Command addPackCommand(CLI::App* app) {
   text("--component-param", &args->componentParam, "Component parameter (default absent)");
   text("--main-param", &args->mainParam, "Main parameter (default absent)");
   text("--list", &args->list, "The list: its items joined by commas (default absent)");
-  pack->add_option("--main-int", f.mainIntParam, "Main integer parameter, 32-bit")
-      ->capture_default_str();
-  pack->add_option("--embedded-param", f.embeddedArchiveParam, "Embedded archive parameter, 64-bit")
-      ->capture_default_str();
-  pack->add_option("--block-size", f.blockSize, "The blockSize field, 32-bit")
-      ->capture_default_str();
+  auto number = [pack](const char* name, TypedNumber* into, auto initial, const std::string& help) {
+    into->option = pack->add_option(name, into->typed, help)
+                       ->type_name("INT")
+                       ->default_str(std::to_string(initial));
+  };
+  number("--main-int", &args->mainInt, f.mainIntParam, "Main integer parameter, 32-bit");
+  number("--embedded-param", &args->embeddedParam, f.embeddedArchiveParam,
+         "Embedded archive parameter, 64-bit");
+  number("--block-size", &args->blockSize, f.blockSize, "The blockSize field, 32-bit");
 
   return Command{pack, [args](int*, std::string* err) {
-                   return args->decodeTexts(err) && packArchive(args->request, err);
+                   return args->decodeTexts(err) && args->decodeNumbers(err) &&
+                          packArchive(args->request, err);
                  }};
 }

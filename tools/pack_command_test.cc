@@ -150,36 +150,47 @@ TEST_F(PackTest, BadInputGivesOneLineAndNoFile) {
   mkdir(dir_.file("taken").c_str(), 0755);
   const std::string missing = dir_.file("missing"), fifo = dir_.file("fifo");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
-  expectRefused(dir_, {
-                          {{"pack", missing, "-o", out_},
-                           "qpa: cannot open " + missing + ": No such file or directory\n"},
-                          // A payload that is no regular file is refused unread: no wait on a FIFO.
-                          {{"pack", fifo, "-o", out_}, "qpa: " + fifo + " is not a regular file\n"},
-                          {{"pack", dir_.file("taken"), "-o", out_},
-                           "qpa: " + dir_.file("taken") + " is not a regular file\n"},
-                          {{"pack", payload_, "-o", out_, "--major", "12345"},
-                           "qpa: the major version is 5 bytes, its field holds 4\n"},
-                          {{"pack", payload_, "-o", out_, "--uuid", std::string(129, 'u')},
-                           "qpa: the uuid is 129 bytes, its field holds 128\n"},
-                          {{"pack", payload_, "-o", out_, "--uuid",
-                            std::string(64, 'u') + "\\x00" + std::string(64, 'u')},
-                           "qpa: the uuid is 129 bytes, its field holds 128\n"},
-                          {{"pack", payload_, "-o", out_, "--start-message", std::string(4000, 's'),
-                            "--main-param", std::string(3165, 'm')},
-                           "qpa: the texts are too long: they must fit in 7164 bytes\n"},
-                          {{"pack", payload_, "-o", out_, "--list", "\\q"},
-                           "qpa: --list: \\q is not an escape (use \\n, \\t, \\\\ or \\xHH)\n"},
-                          {{"pack", payload_, "-o", out_, "--bogus"},
-                           "qpa: The following argument was not expected: --bogus\n"},
-                          {{"pack", payload_, "-o", out_, "--main-int", "2147483648"},
-                           "qpa: Could not convert: --main-int = 2147483648\n"},
-                          {{"pack", payload_}, "qpa: --output is required\n"},
-                          {{"pack", payload_, "-o", dir_.file("no/out.qpa")},
-                           "qpa: cannot create a temporary file beside " + dir_.file("no/out.qpa") +
-                               ": No such file or directory\n"},
-                          {{"pack", payload_, "-o", dir_.file("taken")},
-                           "qpa: cannot write " + dir_.file("taken") + ": Is a directory\n"},
-                      });
+  expectRefused(dir_,
+                {
+                    {{"pack", missing, "-o", out_},
+                     "qpa: cannot open " + missing + ": No such file or directory\n"},
+                    // A payload that is no regular file is refused unread: no wait on a FIFO.
+                    {{"pack", fifo, "-o", out_}, "qpa: " + fifo + " is not a regular file\n"},
+                    {{"pack", dir_.file("taken"), "-o", out_},
+                     "qpa: " + dir_.file("taken") + " is not a regular file\n"},
+                    {{"pack", payload_, "-o", out_, "--major", "12345"},
+                     "qpa: the major version is 5 bytes, its field holds 4\n"},
+                    {{"pack", payload_, "-o", out_, "--uuid", std::string(129, 'u')},
+                     "qpa: the uuid is 129 bytes, its field holds 128\n"},
+                    {{"pack", payload_, "-o", out_, "--uuid",
+                      std::string(64, 'u') + "\\x00" + std::string(64, 'u')},
+                     "qpa: the uuid is 129 bytes, its field holds 128\n"},
+                    {{"pack", payload_, "-o", out_, "--start-message", std::string(4000, 's'),
+                      "--main-param", std::string(3165, 'm')},
+                     "qpa: the texts are too long: they must fit in 7164 bytes\n"},
+                    {{"pack", payload_, "-o", out_, "--list", "\\q"},
+                     "qpa: --list: \\q is not an escape (use \\n, \\t, \\\\ or \\xHH)\n"},
+                    {{"pack", payload_, "-o", out_, "--bogus"},
+                     "qpa: The following argument was not expected: --bogus\n"},
+                    {{"pack", payload_, "-o", out_, "--main-int", "2147483648"},
+                     "qpa: --main-int: 2147483648 is not a whole number from -2147483648 "
+                     "to 2147483647\n"},
+                    {{"pack", payload_, "-o", out_, "--main-int", ""},
+                     "qpa: --main-int:  is not a whole number from -2147483648 to "
+                     "2147483647\n"},
+                    {{"pack", payload_, "-o", out_, "--block-size", " 7"},
+                     "qpa: --block-size:  7 is not a whole number from -2147483648 to "
+                     "2147483647\n"},
+                    {{"pack", payload_, "-o", out_, "--embedded-param", "9223372036854775808"},
+                     "qpa: --embedded-param: 9223372036854775808 is not a whole number from "
+                     "-9223372036854775808 to 9223372036854775807\n"},
+                    {{"pack", payload_}, "qpa: --output is required\n"},
+                    {{"pack", payload_, "-o", dir_.file("no/out.qpa")},
+                     "qpa: cannot create a temporary file beside " + dir_.file("no/out.qpa") +
+                         ": No such file or directory\n"},
+                    {{"pack", payload_, "-o", dir_.file("taken")},
+                     "qpa: cannot write " + dir_.file("taken") + ": Is a directory\n"},
+                });
 }
 
 TEST_F(PackTest, TextsThatFillTheTextAreaExactlyFit) {
