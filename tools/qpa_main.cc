@@ -1,5 +1,6 @@
 #include <exception>
 #include <iostream>
+#include <new>
 #include <vector>
 
 #include "tools/check_command.h"
@@ -39,6 +40,10 @@ int main(int argc, char** argv) {
     std::cerr << "qpa: no subcommand given: pack, embed, show, check, extract or strip (see qpa "
                  "--help)"
               << std::endl;
+    return 1;
+  } catch (const std::bad_alloc&) {
+    // Files are read whole; one too large for the memory left is the likely cause.
+    std::cerr << "qpa: out of memory (a file too large to read whole?)" << std::endl;
     return 1;
   } catch (const std::exception& e) {
     std::cerr << "qpa: " << e.what() << std::endl;
