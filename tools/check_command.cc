@@ -1,6 +1,7 @@
 #include "tools/check_command.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -94,6 +95,14 @@ bool checkDeployment(const CheckRequest& request, const std::optional<std::strin
                      std::ostream& out, bool* reachesRuntime, std::string* err) {
   std::string executable;
   if (!findExecutable(request.executablePath, &executable, err)) return false;
+  // The system runs only what this user may execute; the launcher's steps would never begin.
+  if (access(executable.c_str(), X_OK) != 0) {
+    out << "executable: " << escapeText(executable) << "\n"
+        << "result: the system will not start it: " << strerror(errno) << "\n"
+        << std::flush;
+    *reachesRuntime = false;
+    return true;
+  }
   StartupDecision decision = decideStartup(executable, libraryPath, nullptr);
   writeDecision(decision, libraryPath, out);
   out << "result: "
@@ -116,8 +125,8 @@ Command addCheckCommand(CLI::App* app) {
       "appended or beside it; the data block and its version; each place where the runtime "
       "library is looked for; the start message. A relative EXECUTABLE is resolved as the "
       "launcher resolves its own name. Exit status 0 when the launcher would reach the runtime; "
-      "2 when start-up would stop, with the launcher's own error lines on standard error; 1 when "
-      "EXECUTABLE cannot be found.");
+      "2 when start-up would stop, with the launcher's own error lines on standard error, or "
+      "when this user may not execute EXECUTABLE; 1 when EXECUTABLE cannot be found.");
   check->add_option("EXECUTABLE", request->executablePath, "The launcher, as deployed")->required();
   return Command{check, [request](int* status, std::string* err) {
                    std::optional<std::string> libraryPath;

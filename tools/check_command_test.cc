@@ -163,6 +163,15 @@ TEST_F(CheckTest, ShowsEachStepAndTheLaunchersErrorLines) {
            "runtime version: major \"\", minor \"\", refused: the launcher accepts 7.14 only\n" +
            kStops,
        kInvalid},
+      {"not executable",
+       [](CheckTest* t) {
+         t->pack(t->exe_ + ".qpa", {});
+         fs::permissions(t->exe_, fs::perms(0644));
+       },
+       {},
+       2,
+       "executable: $APP/tool\nresult: the system will not start it: Permission denied\n",
+       ""},
       {"runtime library missing",
        [](CheckTest* t) {
          t->pack(t->exe_ + ".qpa", {"--updater", "0"});
