@@ -239,6 +239,10 @@ bool resolveOutput(const std::string& path, std::string* target, std::string* er
 
 bool writeFileAtomically(const std::string& path, const std::vector<std::string_view>& pieces,
                          mode_t mode, std::string* err) {
+  if (path.empty()) {
+    *err = "the output name is empty";
+    return false;
+  }
   std::string target;
   if (!resolveOutput(path, &target, err)) return false;
   TemporaryFile temp;
