@@ -185,6 +185,7 @@ TEST_F(PackTest, BadInputGivesOneLineAndNoFile) {
                      "qpa: --embedded-param: 9223372036854775808 is not a whole number from "
                      "-9223372036854775808 to 9223372036854775807\n"},
                     {{"pack", payload_}, "qpa: --output is required\n"},
+                    {{"pack", payload_, "-o", ""}, "qpa: the output name is empty\n"},
                     {{"pack", payload_, "-o", dir_.file("no/out.qpa")},
                      "qpa: cannot create a temporary file beside " + dir_.file("no/out.qpa") +
                          ": No such file or directory\n"},
