@@ -37,6 +37,40 @@ void expectInitial(const DataBlock& b) {
   EXPECT_TRUE(b.listItems.empty());
 }
 
+// The block as stored files hold it, byte by byte, written out here rather than taken from the
+// layout that the reader and the writer share, so that a wrong offset in it cannot pass.
+TEST(BuildDataBlock, PutsEveryFieldAtItsPlaceInTheStoredForm) {
+  DataBlockFields f;
+  f.blockSize = 0x01020304;
+  f.versionTag = "TAG";
+  f.majorVersion = "MA";
+  f.minorVersion = "MI";
+  f.uuid = "UU";
+  f.mainIntParam = 0x05060708;
+  f.embeddedArchiveParam = 0x1112131415161718;
+  f.updaterVersion = "UP";
+  f.startMessage = "S";
+  f.completeMessage = "C";
+  f.componentParam = "P";
+  f.list = "L";
+  f.mainParam = "M";
+  std::string b = build(f);
+  ASSERT_EQ(8192u, b.size());
+  EXPECT_EQ("\x04\x03\x02\x01"s, b.substr(0, 4));
+  EXPECT_EQ("TAG\0"s, b.substr(4, 4));
+  EXPECT_EQ("MA\0"s, b.substr(36, 3));
+  EXPECT_EQ("MI\0"s, b.substr(40, 3));
+  EXPECT_EQ("UU\0"s, b.substr(44, 3));
+  EXPECT_EQ("\x08\x07\x06\x05"s, b.substr(172, 4));
+  EXPECT_EQ("\x18\x17\x16\x15\x14\x13\x12\x11"s, b.substr(176, 8));
+  EXPECT_EQ("UP\0"s, b.substr(184, 3));
+  // The offset slots at 224 to 243, little-endian, and the texts below the trailer at 8188, each
+  // one above the next: start, complete, component parameter, list, main parameter.
+  EXPECT_EQ("\xfb\x1f\0\0\xfa\x1f\0\0\xf9\x1f\0\0\xf8\x1f\0\0\xf7\x1f\0\0"s, b.substr(224, 20));
+  EXPECT_EQ("MLPCS"s, b.substr(8183, 5));
+  EXPECT_EQ("\0\x20\0\0"s, b.substr(8188, 4));
+}
+
 TEST(ParseDataBlock, AcceptsAWellFormedBlockFieldByField) {
   DataBlockFields f;
   f.blockSize = 1234;  // printed, never compared with the trailer
@@ -138,7 +172,9 @@ TEST(ParseDataBlock, SplitsTheListAtEveryComma) {
 }
 
 TEST(ParseDataBlock, RefusesAnotherTagKeepingOnlyTheHeaderNumbersAndTag) {
-  for (std::string tag : {"V1DRN4000HBS1000ZTV1000X", "V1DRN4000HBS1000ZTV100", "", "other"}) {
+  // The longest tag that the field holds with its NUL: 31 bytes.
+  for (std::string tag : {"V1DRN4000HBS1000ZTV1000X"s, "V1DRN4000HBS1000ZTV100"s, ""s, "other"s,
+                          std::string(31, 't')}) {
     SCOPED_TRACE(tag);
     DataBlockFields f;
     f.versionTag = tag;
@@ -211,7 +247,8 @@ TEST(ParseDataBlock, AcceptsTheEdgesOfTheTextArea) {
 
 TEST(ParseDataBlock, RefusesABlockOfAnotherSize) {
   std::string bytes = build({});
-  for (size_t size : {0ul, 1024ul, 8191ul}) {
+  bytes += "extra";
+  for (size_t size : {0ul, 1024ul, 8191ul, 8193ul}) {
     DataBlock b;
     std::string err;
     EXPECT_FALSE(parse(bytes.substr(0, size), &b, &err));
