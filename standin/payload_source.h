@@ -8,8 +8,8 @@
 // The path of the mapped file that holds |address|, as /proc/self/maps shows it (absolute, links
 // resolved). This finds the executable also when it was started through the dynamic loader. For an
 // address in the file pages of a program that the kernel loaded itself, the maps are not read:
-// the path is the absolute name that the kernel ran the program by (links as written), or else the
-// target of /proc/self/exe.
+// the path is the absolute name that the kernel ran the program by (links as written) unless it is
+// a descriptor's /dev/fd/N, or else the target of /proc/self/exe.
 bool findMappedFile(const void* address, std::string* path);
 
 // Reads into |payload| the bytes of the regular file at |path| from |offset| up to its data
