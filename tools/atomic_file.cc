@@ -87,15 +87,21 @@ void restorePreviousHandlers() {
   gTemporaryPath[0] = '\0';
 }
 
+// The directory part of |path| with its trailing slash, empty for a bare name: a prefix that
+// another name in the same directory can be appended to.
+std::string directoryPrefix(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
 // The temporary file: removed when it goes out of scope, or when a signal ends the process, unless
 // it has been renamed into place. One exists at a time, as the handler has room for one path.
 class TemporaryFile {
  public:
   // |beside| is where the output goes; |shownPath| names it in |err|.
   bool create(const std::string& beside, const std::string& shownPath, std::string* err) {
-    size_t slash = beside.rfind('/');
-    std::string dir = slash == std::string::npos ? "" : beside.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? beside : beside.substr(slash + 1);
+    std::string dir = directoryPrefix(beside);
+    std::string base = beside.substr(dir.size());
     // Cut so that the temporary name fits wherever the output's own name does.
     constexpr std::string_view kSuffix = ".qpa-XXXXXX";
     base.resize(std::min(base.size(), size_t{NAME_MAX} - 1 - kSuffix.size()));
@@ -155,11 +161,6 @@ class TemporaryFile {
   std::string path_;
 };
 
-std::string directoryOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
-}
-
 bool readLink(const std::string& link, std::string* to) {
   std::string buffer(PATH_MAX, '\0');
   ssize_t n = readlink(link.c_str(), buffer.data(), buffer.size());
@@ -180,13 +181,13 @@ bool danglingLinkTarget(const std::string& path, std::string* target, std::strin
       *err = "cannot write " + path + ": " + strerror(errno);
       return false;
     }
-    if (to.empty() || to[0] != '/') to = directoryOf(link) + to;
+    if (to.empty() || to[0] != '/') to = directoryPrefix(link) + to;
     struct stat status;
     if (lstat(to.c_str(), &status) == 0 && S_ISLNK(status.st_mode)) {
       link = to;
       continue;
     }
-    std::string dir = directoryOf(to);
+    std::string dir = directoryPrefix(to);
     char* realDir = realpath(dir.empty() ? "." : dir.c_str(), nullptr);
     if (realDir == nullptr) {
       *err = "cannot write " + path + ": it links to " + to + ", whose directory does not exist";
