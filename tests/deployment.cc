@@ -69,6 +69,13 @@ void Deployment::removeRuntimeLibrary() {
   fs::remove(appDir_ + "/runtime/tzora64/libqxzekztvrt.so.7.14.1");
 }
 
+std::string Deployment::stage(const std::string& path) const {
+  std::string copy = root_ + "/staged/" + fs::path(path).filename().string();
+  fs::create_directories(root_ + "/staged");
+  fs::copy_file(path, copy, fs::copy_options::overwrite_existing);
+  return copy;
+}
+
 std::vector<std::string> Deployment::baseEnvironment() const {
   return {"PATH=/usr/bin:/bin", "STANDIN_TRACE=" + tracePath()};
 }

@@ -48,6 +48,9 @@ class Deployment {
   void embed(const std::string& payload, DataBlockFields fields = {});
   void appendToExecutable(const std::string& bytes);
   void removeRuntimeLibrary();
+  // Copies the built program at |path| into the deployment and returns the copy's path: a program
+  // run as another user must not depend on that user reaching the build tree.
+  std::string stage(const std::string& path) const;
 
   // The environment every run starts from: PATH and the stand-in's trace file, nothing else.
   std::vector<std::string> baseEnvironment() const;

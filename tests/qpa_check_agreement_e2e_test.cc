@@ -76,7 +76,7 @@ void expectAgreement(const Case& c) {
   launcher.timeoutSeconds = 10;
 
   ProcessSpec check = launcher;
-  check.program = KORVEL_QPA_PATH;
+  check.program = drop ? d.stage(KORVEL_QPA_PATH) : KORVEL_QPA_PATH;
   check.argv = {"qpa", "check", launcher.program};
   ProcessResult checked;
   std::string err;
