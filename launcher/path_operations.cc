@@ -10,7 +10,9 @@ std::string directoryOf(const std::string& path) {
 
 std::string archiveFileName(const std::string& path) {
   size_t slash = path.rfind('/');
-  return (slash == std::string::npos ? path : path.substr(slash + 1)) + ".qpa";
+  // Not substr: its range check needs GLIBCXX_3.4.20, above the launcher's C++ library floor.
+  auto name = slash == std::string::npos ? path.begin() : path.begin() + slash + 1;
+  return std::string(name, path.end()) + ".qpa";
 }
 
 std::string siblingArchivePath(const std::string& executablePath) {

@@ -11,7 +11,10 @@
 
 namespace fs = std::filesystem;
 
-std::string builtLauncherPath() { return KORVEL_LAUNCHER_PATH; }
+std::string builtLauncherPath() {
+  const char* underTest = getenv("KORVEL_TEST_LAUNCHER");
+  return underTest && *underTest ? underTest : KORVEL_LAUNCHER_PATH;
+}
 std::string builtStandinPath() { return KORVEL_STANDIN_PATH; }
 
 void writeFile(const std::string& path, const std::string& bytes) {
@@ -27,9 +30,9 @@ std::string readFile(const std::string& path) {
   return bytes.str();
 }
 
-Deployment::Deployment(const std::string& name) {
-  char tmpl[] = "/tmp/korvel-e2e-XXXXXX";
-  if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
+Deployment::Deployment(const std::string& name, const std::string& parent) {
+  std::string tmpl = parent + "/korvel-e2e-XXXXXX";
+  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed in " + parent);
   root_ = tmpl;
   appDir_ = root_ + "/app";
   executable_ = appDir_ + "/" + name;

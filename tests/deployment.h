@@ -9,8 +9,10 @@
 #include "archive/data_block_writer.h"
 #include "tests/process_runner.h"
 
-// Where the build put the real binaries.
+// The launcher under test: KORVEL_TEST_LAUNCHER when set, else the one the build put beside the
+// stand-in.
 std::string builtLauncherPath();
+// Where the build put the stand-in.
 std::string builtStandinPath();
 
 struct LauncherRun {
@@ -25,8 +27,8 @@ struct LauncherRun {
 class Deployment {
  public:
   // Lays out root/app/NAME (the launcher), root/app/libqxzekztvrt.so and
-  // root/app/runtime/tzora64/libqxzekztvrt.so.7.14.1.
-  explicit Deployment(const std::string& name = "app");
+  // root/app/runtime/tzora64/libqxzekztvrt.so.7.14.1, root being a new directory in |parent|.
+  explicit Deployment(const std::string& name = "app", const std::string& parent = "/tmp");
   ~Deployment();
   Deployment(const Deployment&) = delete;
   Deployment& operator=(const Deployment&) = delete;
