@@ -41,6 +41,7 @@ bool writeEmptyFile(const std::string& path, std::string* err) {
 }  // namespace
 
 std::string builtLauncherPath() { return KORVEL_LAUNCHER_PATH; }
+std::string portableLauncherPath() { return KORVEL_PORTABLE_LAUNCHER_PATH; }
 std::string builtStandinPath() { return KORVEL_STANDIN_PATH; }
 std::string builtBaselinePath() { return KORVEL_BASELINE_PATH; }
 std::string builtRuntimeCallsPath() { return KORVEL_RUNTIME_CALLS_PATH; }
@@ -90,6 +91,10 @@ bool copyBuiltBinaries(const std::string& dir, SharedBinaries* binaries, std::st
   if (!ec) fs::copy_file(builtBaselinePath(), copies.baseline, ec);
   if (!ec) fs::copy_file(builtRuntimeCallsPath(), copies.runtimeCalls, ec);
   if (!ec) fs::copy_file(builtStandinPath(), copies.standin, ec);
+  if (!ec && fs::exists(portableLauncherPath())) {
+    copies.portableLauncher = dir + "/portable-launcher";
+    fs::copy_file(portableLauncherPath(), copies.portableLauncher, ec);
+  }
   if (ec) {
     *err = "cannot copy the built binaries into " + dir + ": " + ec.message();
     return false;

@@ -46,9 +46,10 @@ struct SharedBinaries {
   std::string baseline;
   std::string runtimeCalls;
   std::string standin;
+  std::string portableLauncher;  // empty when tools/build-portable.sh has not built it
 };
 
-// Copies the built binaries into the new directory |dir|.
+// Copies the built binaries into the new directory |dir|, the portable launcher when it exists.
 bool copyBuiltBinaries(const std::string& dir, SharedBinaries* binaries, std::string* err);
 
 struct Deployment {
@@ -83,6 +84,8 @@ std::string libraryPathValue(const std::string& prefix, int count);
 
 // Where the build put the binaries.
 std::string builtLauncherPath();
+// The launcher that tools/build-portable.sh builds in its Debian 11 root.
+std::string portableLauncherPath();
 std::string builtStandinPath();
 std::string builtBaselinePath();
 std::string builtRuntimeCallsPath();

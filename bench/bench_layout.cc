@@ -14,6 +14,18 @@ bool makeBenchLayout(const std::string& root, BenchLayout* layout, std::string* 
       return false;
     }
   }
+  if (!binaries.portableLauncher.empty()) {
+    SharedBinaries portable = binaries;
+    portable.launcher = binaries.portableLauncher;
+    uint64_t size = kArchiveScales[0].size;
+    if (!makeDeployment(root + "/portable-sidecar", {ArchivePlacement::kSidecar, size, true},
+                        portable, &layout->portableSidecar, err) ||
+        !makeDeployment(root + "/portable-appended", {ArchivePlacement::kAppended, size, true},
+                        portable, &layout->portableAppended, err)) {
+      return false;
+    }
+    layout->portable = true;
+  }
   std::string dir = root + "/library-path";
   return makeDeployment(dir, {ArchivePlacement::kSidecar, kArchiveScales[0].size, false}, binaries,
                         &layout->libraryPath, err) &&

@@ -24,6 +24,10 @@ struct BenchLayout {
   // A sidecar deployment without the runtime library file in runtime/tzora64, with the library
   // path directories of makeLibraryPathDirectories in it.
   Deployment libraryPath;
+  // The smallest archive's two deployments with the portable launcher, when it was built.
+  bool portable = false;
+  Deployment portableSidecar;
+  Deployment portableAppended;
 };
 
 bool makeBenchLayout(const std::string& root, BenchLayout* layout, std::string* err);

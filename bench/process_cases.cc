@@ -54,6 +54,11 @@ std::string launcherCaseName(ArchivePlacement placement, const std::string& scal
          (verbose ? "/verbose" : "");
 }
 
+std::string portableLauncherCaseName(ArchivePlacement placement) {
+  return "process/portable-launcher/" + placementLabel(placement) +
+         "/archive:" + kArchiveScales[0].label;
+}
+
 std::string runtimeCallsCaseName(ArchivePlacement placement) {
   return "process/baseline/runtime-calls/" + placementLabel(placement);
 }
@@ -96,6 +101,13 @@ std::vector<ProcessCase> listProcessCases(const BenchLayout& layout) {
     verbose.out = "Status:zekInitializeApplication completed\n";
     verbose.outLastLineOnly = true;
     cases.push_back(verbose);
+    if (layout.portable) {
+      cases.push_back(
+          {portableLauncherCaseName(placement),
+           launcherSpec(placement == ArchivePlacement::kAppended ? layout.portableAppended
+                                                                 : layout.portableSidecar,
+                        {})});
+    }
   }
 
   // The dynamic loader searches the library path too, for every library of both programs, so

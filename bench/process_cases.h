@@ -17,6 +17,9 @@ inline constexpr char kBaseline[] = "process/baseline";
 std::string launcherCaseName(ArchivePlacement placement, const std::string& scaleLabel,
                              bool verbose = false);
 
+// The case that runs the portable launcher with the smallest archive at |placement|.
+std::string portableLauncherCaseName(ArchivePlacement placement);
+
 // The baseline that makes the launcher's runtime calls for the smallest archive at |placement|.
 std::string runtimeCallsCaseName(ArchivePlacement placement);
 // The baseline that makes the launcher's own library and system calls and then its runtime calls,

@@ -23,7 +23,9 @@ void printHelp() {
          "prints the start-up targets measured in this run and every case's median. Nothing is\n"
          "asserted: a missed target is shown as missed. Deployments and sparse archives (up to\n"
          "4 GiB, taking no disk space) are made in a scratch directory below TMPDIR or /tmp and\n"
-         "removed at the end. Random interleaving of the repetitions is on unless switched off.\n\n"
+         "removed at the end. Random interleaving of the repetitions is on unless switched off.\n"
+         "The launcher that tools/build-portable.sh builds, when it is there, runs beside the\n"
+         "host-built one and is held to its time plus 1 %.\n\n"
          "Options are Google Benchmark's:\n";
   benchmark::PrintDefaultHelp();
 }
@@ -62,6 +64,8 @@ int main(int argc, char** argv) {
     std::cerr << "startup_benchmark: " << err << "\n";
     return 1;
   }
+  std::cout << "Portable launcher: " << portableLauncherPath()
+            << (layout.portable ? "\n" : " is absent (tools/build-portable.sh builds it)\n");
   for (const ProcessCase& processCase : listProcessCases(layout)) {
     if (!checkProcessCase(processCase, scratch.path(), &err)) {
       std::cerr << "startup_benchmark: " << err << "\n";

@@ -89,7 +89,7 @@ in_root cmake -S /src -B /build -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 
 # Every symbol the launcher takes from the C and C++ libraries, with its version; any above the
 # floor is named.
-above=$(objdump -T "$root/build/bin/launcher" | awk -v glibc="$glibc_floor" -v glibcxx="$glibcxx_floor" '
+above=$(in_root objdump -T /build/bin/launcher | awk -v glibc="$glibc_floor" -v glibcxx="$glibcxx_floor" '
   function newer(a, b,   x, y, n, i) {
     n = split(a, x, ".")
     split(b, y, ".")
@@ -102,9 +102,14 @@ above=$(objdump -T "$root/build/bin/launcher" | awk -v glibc="$glibc_floor" -v g
     version = substr($0, RSTART, RLENGTH)
     split(version, part, "_")
     floor = part[1] == "GLIBC" ? glibc : glibcxx
-    if (newer(part[2], floor)) print $NF " needs " version " (floor " part[1] "_" floor ")"
-  }')
-[ -z "$above" ] || fail "the launcher needs more than the floor: $(echo "$above" | paste -sd ';' | sed 's/;/; /g')"
+    if (newer(part[2], floor)) {
+      found = found sep $NF " needs " version
+      sep = ", "
+    }
+  }
+  END { print found }') || fail "cannot list the launcher's dynamic symbols with objdump"
+[ -z "$above" ] ||
+  fail "the launcher needs more than GLIBC_$glibc_floor and GLIBCXX_$glibcxx_floor: $above"
 
 rm -rf "$out/bin.partial"
 mkdir "$out/bin.partial"
