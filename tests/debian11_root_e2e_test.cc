@@ -1,5 +1,5 @@
-// The launcher under test started inside the Debian 11 root that tools/build-portable.sh made,
-// with the stand-in built in that root: the oldest C library the launcher is built for runs it.
+// The launcher under test runs the sample application inside the Debian 11 root that
+// tools/build-portable.sh made, with the stand-in built in that root, deployed as a user would.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -15,7 +15,17 @@ namespace fs = std::filesystem;
 const std::string kRoot = KORVEL_PORTABLE_DIR "/root";
 const std::string kRootStandin = KORVEL_PORTABLE_DIR "/bin/libqxzekztvrt.so";
 
-const char kPayload[] = "out Hello\\n\nerr oops\\n\nexit 3\n";
+// Runs a host program with |argv| and fails the test unless it succeeds.
+void runOnHost(const std::vector<std::string>& argv) {
+  ProcessSpec spec;
+  spec.program = argv[0];
+  spec.argv = argv;
+  spec.env = {"PATH=/usr/bin:/bin"};
+  ProcessResult result;
+  std::string err;
+  ASSERT_TRUE(runProcess(spec, &result, &err)) << err;
+  ASSERT_EQ(0, result.status) << argv[0] << ": " << result.err;
+}
 
 // The text that expand() gives for the deployment, with its paths as seen from inside the root.
 std::string insideRoot(const std::string& text, const Deployment& d) {
@@ -25,14 +35,16 @@ std::string insideRoot(const std::string& text, const Deployment& d) {
   return expanded;
 }
 
-TEST(Debian11Root, TheLauncherRunsItsApplicationThere) {
+TEST(Debian11Root, TheLauncherRunsTheSampleThere) {
   ASSERT_EQ(0u, geteuid()) << "entering the root needs root";
   ASSERT_EQ("11.", readFile(kRoot + "/etc/debian_version").substr(0, 3))
       << "no Debian 11 root in " << kRoot << ": run tools/build-portable.sh";
-  ASSERT_TRUE(fs::exists(kRootStandin)) << kRootStandin;
 
   const std::string out =
-      "Initializing Korvel Compiler Runtime version 7.14.1\nStarting Up:Welcome\nDone\nHello\n";
+      "Initializing Korvel Compiler Runtime version 7.14.1\n"
+      "Starting Up:Starting the Korvel hello sample\n"
+      "The Korvel hello sample is ready\n"
+      "Hello from Korvel!\nArguments:\nargc=2\nargv[0]=$EXE\nargv[1]=x y\n";
   const std::string sidecarCalls =
       "getInitOptionsFromQpaFile_proxy(ptr, \"$EXE.qpa\")\n"
       "zekInitializeApplication_proxy([\"-qpa\", \"$EXE.qpa\"], 2)\n"
@@ -51,27 +63,28 @@ TEST(Debian11Root, TheLauncherRunsItsApplicationThere) {
   const std::string runCalls =
       "zekGetID_proxy(ptr)\n"
       "zekSetCmdLineUserData_proxy(1, 2, [\"$EXE\", \"x y\"])\n"
-      "zekWrite_proxy(1, \"Done\", 4)\n"
+      "zekWrite_proxy(1, \"The Korvel hello sample is ready\", 32)\n"
       "zekWrite_proxy(1, \"\\n\", 1)\n"
       "zekMain_proxy(ptr, 2, [\"$EXE\", \"x y\"], \"\", 0)\n"
-      "zekWrite_proxy(1, \"Hello\\n\", 6)\n"
-      "zekWrite_proxy(2, \"oops\\n\", 5)\n"
+      "zekWrite_proxy(1, \"Hello from Korvel!\\n\", 19)\n"
+      "zekWrite_proxy(1, \"Arguments:\\n\", 11)\n"
+      "zekWrite_proxy(1, \"argc=2\\n\", 7)\n"
+      "zekWrite_proxy(1, \"argv[0]=$EXE\\n\", ARGV0)\n"
+      "zekWrite_proxy(1, \"argv[1]=x y\\n\", 12)\n"
+      "zekWrite_proxy(2, \"This line goes through the error handler.\\n\", 42)\n"
       "zekTerminateInstance_proxy(ptr)\n"
       "zekTerminateApplication_proxy()\n";
 
   for (bool appended : {false, true}) {
     SCOPED_TRACE(appended ? "appended archive" : "sidecar archive");
-    Deployment d("app", kRoot + "/tmp");
+    Deployment d("hello", kRoot + "/tmp");
     fs::copy_file(kRootStandin, d.appDir() + "/libqxzekztvrt.so",
                   fs::copy_options::overwrite_existing);
-    std::string offset = std::to_string(fs::file_size(d.executable()));
-    DataBlockFields fields;
-    fields.startMessage = "Welcome";
-    fields.completeMessage = "Done";
+    // Packed and embedded as examples/run_hello.sh does, with the qpa tool.
+    std::string archive = appended ? d.root() + "/hello.qpa" : d.sidecarPath();
+    runOnHost({KORVEL_HELLO_DIR "/pack.sh", KORVEL_QPA_PATH, archive});
     if (appended) {
-      d.embed(kPayload, fields);
-    } else {
-      d.writeSidecar(kPayload, fields);
+      runOnHost({KORVEL_QPA_PATH, "embed", builtLauncherPath(), archive, "-o", d.executable()});
     }
     std::string exe = d.executable().substr(kRoot.size());
     // A mount namespace of its own gives the root a /proc that ends with the run.
@@ -81,12 +94,17 @@ TEST(Debian11Root, TheLauncherRunsItsApplicationThere) {
     spec.env = {"PATH=/usr/bin:/bin", "STANDIN_TRACE=" + d.tracePath().substr(kRoot.size())};
     LauncherRun r = d.runWith(spec);
 
-    EXPECT_EQ(3, r.status);
-    EXPECT_EQ(out, r.out);
-    EXPECT_EQ("oops\n", r.err);
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(insideRoot(out, d), r.out);
+    EXPECT_EQ("This line goes through the error handler.\n", r.err);
     std::string calls =
         "zekztvInitialize_proxy()\n" + (appended ? appendedCalls : sidecarCalls) + runCalls;
-    for (size_t at; (at = calls.find("OFFSET")) != std::string::npos;) calls.replace(at, 6, offset);
+    std::string launcherSize = std::to_string(fs::file_size(builtLauncherPath()));
+    std::string argv0Line = std::to_string(std::string("argv[0]=\n").size() + exe.size());
+    for (auto [key, value] : {std::pair{"OFFSET", launcherSize}, {"ARGV0", argv0Line}}) {
+      for (size_t at; (at = calls.find(key)) != std::string::npos;)
+        calls.replace(at, std::string(key).size(), value);
+    }
     EXPECT_EQ(insideRoot(calls, d), r.trace);
   }
 }
