@@ -84,7 +84,7 @@ bool writeSparseArchive(const std::string& path, uint64_t start, uint64_t archiv
 
 bool copyBuiltBinaries(const std::string& dir, SharedBinaries* binaries, std::string* err) {
   SharedBinaries copies{dir + "/launcher", dir + "/baseline", dir + "/runtime-calls",
-                        dir + "/libqxzekztvrt.so"};
+                        dir + "/libqxzekztvrt.so", ""};
   std::error_code ec;
   fs::create_directories(dir, ec);
   if (!ec) fs::copy_file(builtLauncherPath(), copies.launcher, ec);
