@@ -34,6 +34,7 @@ glibc_floor=2.17
 glibcxx_floor=3.4.19
 
 [ "$(id -u)" -eq 0 ] || fail "must run as root: debootstrap and entering the root need it"
+mkdir -p "$out"
 
 # The Debian archive among the host's apt sources; the Release files name it, so apt's lists must
 # have been fetched once.
@@ -43,8 +44,8 @@ debian_mirror() {
 
 if ! command -v debootstrap >/dev/null; then
   { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap; } \
-    >"$out.apt.log" 2>&1 || fail "cannot install debootstrap from the host's apt sources"
-  rm -f "$out.apt.log"
+    >"$out/apt.log" 2>&1 ||
+    fail "cannot install debootstrap from the host's apt sources; see $out/apt.log"
 fi
 
 # The root is remade when it is missing, was left unfinished or was made for another package list.
@@ -56,7 +57,6 @@ if [ "$(cat "$root/.korvel-root" 2>/dev/null)" != "$stamp" ]; then
     mirror=$(debian_mirror)
   fi
   [ -n "$mirror" ] || fail "no Debian archive among the host's apt sources (apt-get indextargets)"
-  mkdir -p "$out"
   # Never remove a tree with something mounted in it.
   if awk -v r="$(realpath "$out")/root" 'index($5, r) == 1' /proc/self/mountinfo | grep -q .; then
     fail "something is mounted below $root; unmount it first"
@@ -89,25 +89,26 @@ in_root cmake -S /src -B /build -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 
 # Every symbol the launcher takes from the C and C++ libraries, with its version; any above the
 # floor is named.
-above=$(in_root objdump -T /build/bin/launcher | awk -v glibc="$glibc_floor" -v glibcxx="$glibcxx_floor" '
-  function newer(a, b,   x, y, n, i) {
-    n = split(a, x, ".")
-    split(b, y, ".")
-    for (i = 1; i <= n || i in y; i++) {
-      if (x[i] + 0 != y[i] + 0) return x[i] + 0 > y[i] + 0
+above=$(in_root objdump -T /build/bin/launcher |
+  awk -v glibc="$glibc_floor" -v glibcxx="$glibcxx_floor" '
+    function newer(a, b,   x, y, n, i) {
+      n = split(a, x, ".")
+      split(b, y, ".")
+      for (i = 1; i <= n || i in y; i++) {
+        if (x[i] + 0 != y[i] + 0) return x[i] + 0 > y[i] + 0
+      }
+      return 0
     }
-    return 0
-  }
-  /\*UND\*/ && match($0, /GLIBC(XX)?_[0-9.]+/) {
-    version = substr($0, RSTART, RLENGTH)
-    split(version, part, "_")
-    floor = part[1] == "GLIBC" ? glibc : glibcxx
-    if (newer(part[2], floor)) {
-      found = found sep $NF " needs " version
-      sep = ", "
+    /\*UND\*/ && match($0, /GLIBC(XX)?_[0-9.]+/) {
+      version = substr($0, RSTART, RLENGTH)
+      split(version, part, "_")
+      floor = part[1] == "GLIBC" ? glibc : glibcxx
+      if (newer(part[2], floor)) {
+        found = found sep $NF " needs " version
+        sep = ", "
+      }
     }
-  }
-  END { print found }') || fail "cannot list the launcher's dynamic symbols with objdump"
+    END { print found }') || fail "cannot list the launcher's dynamic symbols with objdump"
 [ -z "$above" ] ||
   fail "the launcher needs more than GLIBC_$glibc_floor and GLIBCXX_$glibcxx_floor: $above"
 
