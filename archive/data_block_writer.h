@@ -6,15 +6,16 @@
 #include <string>
 
 #include "archive/data_block_layout.h"
+#include "archive/required_version.h"
 
 // The values of a data block. The defaults give a valid block for runtime 7.14.1. A text that is
 // absent gets a zero offset slot; a present one (even empty) gets a span of its own bytes.
 struct DataBlockFields {
   int32_t blockSize = layout::kBlockSize;
   std::string versionTag{layout::kVersionTag};
-  std::string majorVersion = "7";
-  std::string minorVersion = "14";
-  std::string updaterVersion = "1";
+  std::string majorVersion = requiredMajorVersion;
+  std::string minorVersion = requiredMinorVersion;
+  std::string updaterVersion = requiredUpdateSuffix + 1;  // the suffix without its dot
   std::string uuid;
   int32_t mainIntParam = 0;
   int64_t embeddedArchiveParam = 0;

@@ -1,7 +1,6 @@
 #include "bench/in_process_cases.h"
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <optional>
 
@@ -61,23 +60,18 @@ void registerParseDataBlock() {
       }));
 }
 
-// |libraryPath| null: LD_LIBRARY_PATH unset.
+// |libraryPath| absent: LD_LIBRARY_PATH unset. Quiet, as a start-up without QPAX_VERBOSE.
 void registerSearch(const std::string& name, const std::string& applicationDirectory,
                     const std::optional<std::string>& libraryPath) {
   withMedian(benchmark::RegisterBenchmark(
       name.c_str(), [applicationDirectory, libraryPath](benchmark::State& state) {
-        if (libraryPath) {
-          setenv("LD_LIBRARY_PATH", libraryPath->c_str(), 1);
-        } else {
-          unsetenv("LD_LIBRARY_PATH");
-        }
         for (auto _ : state) {
-          if (!searchRuntimeLibrary(applicationDirectory, kRuntimeLibraryName)) {
+          if (!searchRuntimeLibrary(applicationDirectory, kRuntimeLibraryName, libraryPath, nullptr)
+                   .found) {
             state.SkipWithError("the runtime library was not found");
             break;
           }
         }
-        unsetenv("LD_LIBRARY_PATH");
       }));
 }
 

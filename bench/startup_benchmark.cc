@@ -52,10 +52,6 @@ int main(int argc, char** argv) {
     std::cerr << "startup_benchmark: unknown argument " << args[1] << " (see --help)\n";
     return 2;
   }
-  // The in-process steps read these; the cases set what they need.
-  unsetenv("QPAX_VERBOSE");
-  unsetenv("LD_LIBRARY_PATH");
-
   ScratchDirectory scratch;
   BenchLayout layout;
   std::string err;

@@ -20,6 +20,7 @@ constexpr size_t kRealpathBufferSize = 4096;
 constexpr size_t kExeLinkBufferSize = 4096;
 constexpr size_t kExecutablePathBufferSize = 8193;
 
+// The stand-in reads the maps with code of its own, so that it cannot share a fault it must catch.
 // What /proc/self/maps says of the mapping that holds |address|. The maps are read only up to
 // that line: the kernel writes the lines as they are read, and the launcher's own code lies in
 // its first lines, so a start-up does not pay for all of them. kOther when they cannot be read

@@ -1,7 +1,5 @@
 #include "launcher/path_operations.h"
 
-#include <sys/stat.h>
-
 std::string directoryOf(const std::string& path) {
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -17,9 +15,4 @@ std::string archiveFileName(const std::string& path) {
 
 std::string siblingArchivePath(const std::string& executablePath) {
   return directoryOf(executablePath) + "/" + archiveFileName(executablePath);
-}
-
-bool fileExists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
 }

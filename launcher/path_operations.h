@@ -11,6 +11,3 @@ std::string archiveFileName(const std::string& path);
 
 // The sibling archive's path: directoryOf(path), "/", archiveFileName(path).
 std::string siblingArchivePath(const std::string& executablePath);
-
-// True when the status of |path| can be read; links are followed and any kind of file counts.
-bool fileExists(const std::string& path);

@@ -20,10 +20,3 @@ TEST(PathOperations, DirectoryArchiveNameAndSibling) {
     EXPECT_EQ(c.sibling, siblingArchivePath(c.path));
   }
 }
-
-TEST(PathOperations, FileExistsCountsAnyKindOfFile) {
-  EXPECT_TRUE(fileExists("/"));
-  EXPECT_TRUE(fileExists("/dev/null"));
-  EXPECT_FALSE(fileExists("/nonexistent/korvel"));
-  EXPECT_FALSE(fileExists(""));
-}

@@ -2,10 +2,11 @@
 
 #include "archive/data_block_reader.h"
 #include "archive/embedded_probe.h"
-#include "launcher/diagnostics.h"
+#include "archive/required_version.h"
+#include "base/diagnostics.h"
+#include "base/file_exists.h"
+#include "base/white_space.h"
 #include "launcher/path_operations.h"
-#include "launcher/required_version.h"
-#include "launcher/white_space.h"
 
 namespace {
 

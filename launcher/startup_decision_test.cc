@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "archive/data_block_writer.h"
-#include "launcher/standard_streams.h"
+#include "base/standard_streams.h"
 
 namespace {
 

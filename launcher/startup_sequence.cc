@@ -5,11 +5,11 @@
 #include <string>
 #include <utility>
 
-#include "launcher/diagnostics.h"
+#include "archive/required_version.h"
+#include "base/diagnostics.h"
+#include "base/launcher_state.h"
+#include "base/standard_streams.h"
 #include "launcher/executable_path.h"
-#include "launcher/launcher_state.h"
-#include "launcher/required_version.h"
-#include "launcher/standard_streams.h"
 #include "launcher/startup_decision.h"
 #include "runtime/run_callback.h"
 #include "runtime/runtime_error.h"

@@ -1,7 +1,7 @@
 #include "runtime/run_callback.h"
 
-#include "launcher/diagnostics.h"
-#include "launcher/launcher_state.h"
+#include "base/diagnostics.h"
+#include "base/launcher_state.h"
 #include "runtime/output_handlers.h"
 #include "runtime/runtime_error.h"
 

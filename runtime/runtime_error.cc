@@ -1,6 +1,6 @@
 #include "runtime/runtime_error.h"
 
-#include "launcher/diagnostics.h"
+#include "base/diagnostics.h"
 #include "runtime/zek_proxy.h"
 
 void reportLastRuntimeError() {

@@ -1,6 +1,6 @@
 #include "runtime_search/join_path.h"
 
-#include "launcher/white_space.h"
+#include "base/white_space.h"
 
 std::string joinPath(std::initializer_list<const char*> parts) {
   std::string result;

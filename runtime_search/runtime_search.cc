@@ -1,11 +1,7 @@
 #include "runtime_search/runtime_search.h"
 
-#include <cstdlib>
-
-#include "launcher/launcher_state.h"
-#include "launcher/path_operations.h"
-#include "launcher/required_version.h"
-#include "launcher/standard_streams.h"
+#include "archive/required_version.h"
+#include "base/file_exists.h"
 #include "runtime_search/library_name.h"
 
 namespace {
@@ -44,15 +40,6 @@ RuntimeSearch searchRuntimeLibrary(const std::string& applicationDirectory,
     traceLine(*trace, "3. Try to find " + libraryName + " in registry and preference settings");
   }
   return search;
-}
-
-bool searchRuntimeLibrary(const std::string& applicationDirectory, const std::string& libraryName) {
-  updateVerboseFromEnvironment();
-  std::optional<std::string> libraryPath;
-  if (const char* value = getenv("LD_LIBRARY_PATH")) libraryPath = value;
-  return searchRuntimeLibrary(applicationDirectory, libraryName, libraryPath,
-                              launcherState().verbose ? &standardOutput() : nullptr)
-      .found;
 }
 
 RuntimeSearch locateRuntime(const std::string& applicationDirectory, const DataBlock& block,

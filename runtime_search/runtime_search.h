@@ -26,10 +26,6 @@ RuntimeSearch searchRuntimeLibrary(const std::string& applicationDirectory,
                                    const std::optional<std::string>& libraryPath,
                                    std::ostream* trace);
 
-// The search as the launcher's own process runs it: LD_LIBRARY_PATH read afresh, and the trace on
-// standard output once QPAX_VERBOSE has switched verbose mode on.
-bool searchRuntimeLibrary(const std::string& applicationDirectory, const std::string& libraryName);
-
 // Builds the library's name from the block's version texts and searches for it, tracing both on
 // |trace| when one is given.
 RuntimeSearch locateRuntime(const std::string& applicationDirectory, const DataBlock& block,

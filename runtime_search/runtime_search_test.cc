@@ -10,8 +10,7 @@
 #include <sstream>
 #include <vector>
 
-#include "launcher/launcher_state.h"
-#include "launcher/standard_streams.h"
+#include "base/standard_streams.h"
 
 namespace {
 
@@ -44,7 +43,8 @@ class ScopedEnvironmentVariable {
 class CapturedStreams {
  public:
   CapturedStreams()
-      : savedOut_(standardOutput().rdbuf(out_.rdbuf())), savedErr_(standardError().rdbuf(err_.rdbuf())) {}
+      : savedOut_(standardOutput().rdbuf(out_.rdbuf())),
+        savedErr_(standardError().rdbuf(err_.rdbuf())) {}
   ~CapturedStreams() {
     standardOutput().rdbuf(savedOut_);
     standardError().rdbuf(savedErr_);
@@ -86,8 +86,6 @@ std::vector<std::string> paths(const RuntimeSearch& search) {
 class RuntimeSearchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    savedVerbose_ = launcherState().verbose;
-    launcherState().verbose = false;
     verboseVariable_.unset();
     libraryPath_.unset();
     std::string pattern = (fs::temp_directory_path() / "runtime_search_test.XXXXXX").string();
@@ -98,10 +96,7 @@ class RuntimeSearchTest : public ::testing::Test {
     fs::create_directories(app_);
   }
 
-  void TearDown() override {
-    fs::remove_all(root_);
-    launcherState().verbose = savedVerbose_;
-  }
+  void TearDown() override { fs::remove_all(root_); }
 
   static void makeFile(const std::string& path) {
     fs::create_directories(fs::path(path).parent_path());
@@ -113,9 +108,6 @@ class RuntimeSearchTest : public ::testing::Test {
   std::string root_;
   std::string app_;
   std::string platform_;
-
- private:
-  bool savedVerbose_ = false;
 };
 
 TEST_F(RuntimeSearchTest, TracesASearchThatMissesTheFirstLibraryPathEntryAndHitsTheSecond) {
@@ -171,25 +163,26 @@ TEST_F(RuntimeSearchTest, PlatformDirectoryWinsAndADirectoryCounts) {
                              platform_ + "\n");
 }
 
-// In the launcher's own process the search reads LD_LIBRARY_PATH, and traces on standard output
-// only once QPAX_VERBOSE is present.
-TEST_F(RuntimeSearchTest, InItsOwnProcessReadsTheEnvironment) {
+// The search takes the library path and the trace stream it is given, never the environment's
+// values nor the standard streams.
+TEST_F(RuntimeSearchTest, ReadsNoEnvironmentAndTracesOnlyOnTheGivenStream) {
   makeFile(root_ + "/lib/" + kName);
-  libraryPath_.set(root_ + "/lib");
+  verboseVariable_.set("");
   {
     CapturedStreams streams;
-    EXPECT_TRUE(searchRuntimeLibrary(app_, kName));
+    EXPECT_TRUE(searchRuntimeLibrary(app_, kName, root_ + "/lib", nullptr).found);
     EXPECT_EQ(streams.out(), "");
     EXPECT_EQ(streams.err(), "");
   }
-  verboseVariable_.set("");
   CapturedStreams streams;
-  EXPECT_TRUE(searchRuntimeLibrary(app_, kName));
-  EXPECT_EQ(streams.out(), "1. search " + platform_ + "/" + kName + "\n" + "2. search " + root_ +
-                               "/lib\nFound " + kName + " in " + root_ + "/lib\n");
+  std::ostringstream trace;
+  EXPECT_TRUE(searchRuntimeLibrary(app_, kName, root_ + "/lib", &trace).found);
+  EXPECT_EQ(trace.str(), "1. search " + platform_ + "/" + kName + "\n" + "2. search " + root_ +
+                             "/lib\nFound " + kName + " in " + root_ + "/lib\n");
+  EXPECT_EQ(streams.out(), "");
   EXPECT_EQ(streams.err(), "");
-  libraryPath_.unset();
-  EXPECT_FALSE(searchRuntimeLibrary(app_, kName));
+  libraryPath_.set(root_ + "/lib");
+  EXPECT_FALSE(searchRuntimeLibrary(app_, kName, std::nullopt, nullptr).found);
 }
 
 struct LibraryPathHitCase {

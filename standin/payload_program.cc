@@ -21,7 +21,7 @@
 #include <system_error>
 #include <thread>
 
-#include "standin/text_escapes.h"
+#include "base/text_escapes.h"
 
 namespace {
 
@@ -48,7 +48,8 @@ PayloadCommand parseLine(std::string_view line) {
   std::string_view rest = hasRest ? line.substr(space + 1) : std::string_view();
   if (word == "out" || word == "err") {
     PayloadCommand command{word == "out" ? Kind::kOut : Kind::kErr};
-    return decodeEscapes(rest, &command.text) ? command : invalid;
+    std::string why;  // a bad escape makes the line one that the program does not know
+    return unescapeText(rest, &command.text, &why) ? command : invalid;
   }
   if (word == "args" && !hasRest) return {Kind::kArgs};
   if (word == "params" && !hasRest) return {Kind::kParams};

@@ -147,6 +147,7 @@ bool findMainProgramFile(uintptr_t address, std::string* path) {
   return true;
 }
 
+// The launcher reads the maps with code of its own, so that the two cannot share a fault.
 // The lookup through /proc/self/maps, for any address.
 bool findInMaps(uintptr_t wanted, std::string* path) {
   int fd = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);

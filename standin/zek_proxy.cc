@@ -19,10 +19,10 @@
 #include <thread>
 #include <vector>
 
+#include "base/text_escapes.h"
 #include "standin/controls.h"
 #include "standin/payload_program.h"
 #include "standin/payload_source.h"
-#include "standin/text_escapes.h"
 
 #define STANDIN_EXPORT __attribute__((visibility("default")))
 

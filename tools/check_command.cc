@@ -10,10 +10,11 @@
 #include <memory>
 
 #include "archive/data_block.h"
-#include "launcher/diagnostics.h"
+#include "archive/required_version.h"
+#include "base/diagnostics.h"
+#include "base/text_escapes.h"
 #include "launcher/executable_path.h"
 #include "launcher/startup_decision.h"
-#include "tools/text_escapes.h"
 
 namespace {
 
@@ -74,7 +75,9 @@ void writeDecision(const StartupDecision& d, const std::optional<std::string>& l
       << "\n";
   out << "runtime version: major " << quoted(cString(d.dataBlock.majorVersion)) << ", minor "
       << quoted(cString(d.dataBlock.minorVersion)) << ", "
-      << (d.versionAccepted ? "accepted" : "refused: the launcher accepts 7.14 only") << "\n";
+      << (d.versionAccepted ? "accepted"
+                            : "refused: the launcher accepts " + requiredVersionName() + " only")
+      << "\n";
   if (d.failure == StartupFailure::kNotAnApplication) return;
 
   writeSearch(d, libraryPath, out);

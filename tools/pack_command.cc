@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "archive/file_tail.h"
+#include "base/text_escapes.h"
 #include "tools/atomic_file.h"
-#include "tools/text_escapes.h"
 
 namespace {
 

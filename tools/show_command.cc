@@ -10,9 +10,9 @@
 #include "archive/embedded_probe.h"
 #include "archive/file_tail.h"
 #include "archive/little_endian.h"
-#include "launcher/required_version.h"
+#include "archive/required_version.h"
+#include "base/text_escapes.h"
 #include "tools/archive_file.h"
-#include "tools/text_escapes.h"
 
 namespace {
 
@@ -92,10 +92,8 @@ std::string shownText(const DataBlock& block, int slot) {
 }
 
 std::string versionVerdict(const Shown& s) {
-  return s.versionAccepted
-             ? std::string("accepted, ") + requiredMajorVersion + "." + requiredMinorVersion
-             : std::string("refused: the launcher accepts ") + requiredMajorVersion + "." +
-                   requiredMinorVersion + " only";
+  return s.versionAccepted ? "accepted, " + requiredVersionName()
+                           : "refused: the launcher accepts " + requiredVersionName() + " only";
 }
 
 void writeText(const Shown& s, std::ostream& out) {

@@ -1,4 +1,4 @@
-#include "tools/text_escapes.h"
+#include "base/text_escapes.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +17,8 @@ TEST(UnescapeText, DecodesEveryEscapeAndKeepsOtherBytes) {
       {"\\x00\\x41\\xff\\xAb", "\0A\xff\xab"s},
       {"\\x411", "A1"},
       {"n\xc3\xa9", "n\xc3\xa9"},
+      {R"(a\nb\tc\\d)", "a\nb\tc\\d"},
+      {R"(\x41\x6a\x6A\xff\x00z)", "Ajj\xff\0z"s},
   };
   for (const Case& c : cases) {
     std::string bytes = "stale", err;
@@ -37,6 +39,10 @@ TEST(UnescapeText, RefusesUnknownAndUnfinishedEscapes) {
       {"\\x4", "\\x must be followed by two hex digits"},
       {"\\xg0", "\\x must be followed by two hex digits"},
       {"\\x", "\\x must be followed by two hex digits"},
+      {"\\r", "\\r is not an escape (use \\n, \\t, \\\\ or \\xHH)"},
+      {"\\xg4", "\\x must be followed by two hex digits"},
+      {"\\x4g", "\\x must be followed by two hex digits"},
+      {"end\\", "a lone \\ ends the value (write \\\\ for a backslash)"},
   };
   for (const Case& c : cases) {
     std::string bytes = "kept", err;
@@ -65,4 +71,30 @@ TEST(EscapeText, MakesEveryByteVisibleAndUnescapesBack) {
   std::string back, err;
   ASSERT_TRUE(unescapeText(escapeText(every), &back, &err)) << err;
   EXPECT_EQ(back, every);
+}
+
+TEST(QuoteText, ShowsEveryByte) {
+  struct Case {
+    std::string in;
+    std::string out;
+  } cases[] = {
+      {"", R"("")"},
+      {"hello world ~", R"("hello world ~")"},
+      {"say \"hi\" \\ bye", R"("say \"hi\" \\ bye")"},
+      {"a\nb\tc\rd", R"("a\nb\tc\x0dd")"},
+      {"\0\x01\x1f\x7f\x80\xff"s, R"("\x00\x01\x1f\x7f\x80\xff")"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.out, quoteText(c.in)) << c.out;
+}
+
+TEST(UnescapeText, EveryByteDecodesBackFromItsHexEscape) {
+  std::string all, escaped;
+  static constexpr char kHex[] = "0123456789abcdef";
+  for (int b = 0; b < 256; ++b) {
+    all += static_cast<char>(b);
+    escaped += std::string("\\x") + kHex[b >> 4] + kHex[b & 0xf];
+  }
+  std::string decoded, err;
+  ASSERT_TRUE(unescapeText(escaped, &decoded, &err)) << err;
+  EXPECT_EQ(all, decoded);
 }

@@ -1,7 +1,7 @@
-#include "launcher/diagnostics.h"
+#include "base/diagnostics.h"
 
-#include "launcher/launcher_state.h"
-#include "launcher/standard_streams.h"
+#include "base/launcher_state.h"
+#include "base/standard_streams.h"
 
 void writeDiagnosticLine(std::ostream& out, const char* label, const char* message) {
   // A null text would set the stream's failure state and silence every later line on it, so it

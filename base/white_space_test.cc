@@ -1,4 +1,4 @@
-#include "launcher/white_space.h"
+#include "base/white_space.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "launcher/required_version.h"
+#include "archive/required_version.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "launcher/launcher_state.h"
+#include "base/launcher_state.h"
 
 #include <cstdlib>
 

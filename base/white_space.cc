@@ -1,4 +1,4 @@
-#include "launcher/white_space.h"
+#include "base/white_space.h"
 
 #include <boost/algorithm/string/trim.hpp>
 

@@ -1,11 +1,11 @@
-#include "launcher/diagnostics.h"
+#include "base/diagnostics.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "launcher/launcher_state.h"
-#include "launcher/standard_streams.h"
+#include "base/launcher_state.h"
+#include "base/standard_streams.h"
 
 namespace {
 

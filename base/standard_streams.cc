@@ -1,4 +1,4 @@
-#include "launcher/standard_streams.h"
+#include "base/standard_streams.h"
 
 #include <cstdio>
 #include <ext/stdio_sync_filebuf.h>

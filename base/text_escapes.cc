@@ -1,4 +1,4 @@
-#include "tools/text_escapes.h"
+#include "base/text_escapes.h"
 
 namespace {
 
@@ -52,13 +52,16 @@ bool unescapeText(std::string_view text, std::string* bytes, std::string* err) {
   return true;
 }
 
-std::string escapeText(std::string_view bytes) {
+namespace {
+
+std::string escape(std::string_view bytes, bool quote) {
   static constexpr char kHex[] = "0123456789abcdef";
   std::string out;
   for (char c : bytes) {
     unsigned char byte = static_cast<unsigned char>(c);
-    if (c == '\\') {
-      out += "\\\\";
+    if (c == '\\' || (quote && c == '"')) {
+      out += '\\';
+      out += c;
     } else if (c == '\n') {
       out += "\\n";
     } else if (c == '\t') {
@@ -73,3 +76,9 @@ std::string escapeText(std::string_view bytes) {
   }
   return out;
 }
+
+}  // namespace
+
+std::string escapeText(std::string_view bytes) { return escape(bytes, false); }
+
+std::string quoteText(std::string_view text) { return '"' + escape(text, true) + '"'; }
