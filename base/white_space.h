@@ -6,7 +6,5 @@
 
 #include <string>
 
-bool isWhiteSpace(char c);
-
 // |text| without its leading and trailing white space.
 std::string trimWhiteSpace(const std::string& text);

@@ -4,6 +4,8 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <string_view>
+#include <vector>
 
 #include "archive/data_block_layout.h"
 #include "archive/data_block_reader.h"
@@ -19,20 +21,47 @@ namespace {
 // Keys in the order in which the text form shows them.
 using json = nlohmann::ordered_json;
 
-// Everything show reports, gathered before it is written in either form.
+// The list's span as it lay in the block: its items joined again by the commas that split it.
+std::string listSpan(const DataBlock& block) {
+  std::string span;
+  for (size_t i = 0; i < block.listItems.size(); ++i) {
+    if (i > 0) span += layout::kListSeparator;
+    span += block.listItems[i];
+  }
+  return span;
+}
+
+// One of the five texts: its slot's name, its span, and the bytes the span holds.
+struct ShownText {
+  std::string_view name;
+  TextSpan span;
+  std::string bytes;
+};
+
+// Everything show reports, each value worked out once; the text and the JSON form only format it.
 struct Shown {
   std::string path;
   uint64_t size = 0;
   std::optional<int32_t> trailer;
-  bool appended = false;
+  // Accepted by the reader, which is also when the launcher's probe counts the file as an
+  // executable with its archive appended.
   bool accepted = false;
-  bool versionAccepted = false;  // and the launcher's version check passes it
   std::string refusal;
+  std::optional<std::string> runtimeVersion;  // the verdict, for an accepted block
+  bool versionAccepted = false;
+  // A refused block still yields its size, embeddedArchiveParam and tag; a malformed one nothing.
+  bool blockRead = false;
   DataBlock block;
-  TextSpans spans;
+  bool blockSizeMatchesTrailer = false;
+  std::vector<ShownText> texts;
   std::optional<ArchiveParts> parts;
   std::string partsError;
 };
+
+std::string versionVerdict(bool versionAccepted) {
+  return versionAccepted ? "accepted, " + requiredVersionName()
+                         : "refused: the launcher accepts " + requiredVersionName() + " only";
+}
 
 // Everything comes from one read of the file's two ends, so that a file that changes meanwhile
 // shows one state of it, and a large one costs no more than a small one.
@@ -48,19 +77,26 @@ bool gather(const std::string& path, Shown* shown, std::string* err) {
         ends.tail.data() + ends.tail.size() - layout::kTrailerField.width)));
   }
   shown->accepted = dataBlockAtEnd(path, ends.size, ends.tail, &shown->block, &shown->refusal);
-  // The launcher's probe takes an executable's block exactly when the reader accepts it.
-  shown->appended = shown->accepted;
+  const DataBlock& b = shown->block;
+  shown->blockRead = shown->accepted || !b.versionTag.empty();
+  shown->blockSizeMatchesTrailer = shown->trailer && *shown->trailer == b.blockSize;
   if (!shown->accepted) return true;
   const auto* block = reinterpret_cast<const unsigned char*>(ends.tail.data());
+  TextSpans spans;
   std::string why;
-  if (!resolveTextSpans(block, &shown->spans, &why)) {
+  if (!resolveTextSpans(block, &spans, &why)) {
     shown->accepted = false;
     shown->refusal = why;
     return true;
   }
+  for (int slot = 0; slot < layout::kTextSlotCount; ++slot) {
+    const std::string* text = slotText(b, static_cast<layout::TextSlot>(slot));
+    shown->texts.push_back({layout::kTextSlotNames[slot], spans[slot], text ? *text : listSpan(b)});
+  }
+  shown->versionAccepted = isRequiredVersion(b);
+  shown->runtimeVersion = versionVerdict(shown->versionAccepted);
   ArchiveParts parts;
-  shown->versionAccepted = isRequiredVersion(shown->block);
-  if (locateArchiveParts(ends.size, ends.head, shown->block, &parts, &shown->partsError)) {
+  if (locateArchiveParts(ends.size, ends.head, b, &parts, &shown->partsError)) {
     shown->parts = parts;
   }
   return true;
@@ -76,26 +112,6 @@ std::string quoted(const std::string& text) {
   return shown;
 }
 
-// The list's span as it lay in the block: its items joined again by the commas that split it.
-std::string listSpan(const DataBlock& block) {
-  std::string span;
-  for (size_t i = 0; i < block.listItems.size(); ++i) {
-    if (i > 0) span += layout::kListSeparator;
-    span += block.listItems[i];
-  }
-  return span;
-}
-
-std::string shownText(const DataBlock& block, int slot) {
-  const std::string* text = slotText(block, static_cast<layout::TextSlot>(slot));
-  return text ? *text : listSpan(block);
-}
-
-std::string versionVerdict(const Shown& s) {
-  return s.versionAccepted ? "accepted, " + requiredVersionName()
-                           : "refused: the launcher accepts " + requiredVersionName() + " only";
-}
-
 void writeText(const Shown& s, std::ostream& out) {
   out << "file: " << escapeText(s.path) << "\n";
   out << "size: " << s.size << " bytes\n";
@@ -103,17 +119,15 @@ void writeText(const Shown& s, std::ostream& out) {
       << (s.trailer ? std::to_string(*s.trailer) : "none: the file is shorter than 4 bytes")
       << "\n";
   out << "launcher's probe: "
-      << (s.appended ? "counts as an appended archive" : "does not count as an appended archive")
+      << (s.accepted ? "counts as an appended archive" : "does not count as an appended archive")
       << "\n";
   out << "data block: " << (s.accepted ? "accepted" : "not accepted: " + escapeText(s.refusal))
       << "\n";
-  if (s.accepted) out << "runtime version: " << versionVerdict(s) << "\n";
+  if (s.runtimeVersion) out << "runtime version: " << *s.runtimeVersion << "\n";
+  if (!s.blockRead) return;
   const DataBlock& b = s.block;
-  // A refused block still yields these three; a malformed one yields nothing.
-  if (!s.accepted && b.versionTag.empty()) return;
   out << "blockSize: " << b.blockSize
-      << (s.trailer && *s.trailer == b.blockSize ? ", as the trailer" : ", unlike the trailer")
-      << "\n";
+      << (s.blockSizeMatchesTrailer ? ", as the trailer" : ", unlike the trailer") << "\n";
   out << "embeddedArchiveParam: " << b.embeddedArchiveParam << "\n";
   out << "versionTag: " << quoted(b.versionTag) << "\n";
   if (!s.accepted) return;
@@ -122,16 +136,15 @@ void writeText(const Shown& s, std::ostream& out) {
   out << "updaterVersion: " << quoted(b.updaterVersion) << "\n";
   out << "uuid: " << quoted(b.uuid) << "\n";
   out << "mainIntParam: " << b.mainIntParam << "\n";
-  for (int slot = 0; slot < layout::kTextSlotCount; ++slot) {
-    const TextSpan& span = s.spans[slot];
-    out << layout::kTextSlotNames[slot] << ": ";
-    if (!span.present) {
+  for (const ShownText& text : s.texts) {
+    out << text.name << ": ";
+    if (!text.span.present) {
       out << "absent\n";
       continue;
     }
-    size_t size = span.end - span.offset;
-    out << size << (size == 1 ? " byte" : " bytes") << " from offset " << span.offset << " to "
-        << span.end << ": " << quoted(shownText(b, slot)) << "\n";
+    size_t size = text.span.end - text.span.offset;
+    out << size << (size == 1 ? " byte" : " bytes") << " from offset " << text.span.offset << " to "
+        << text.span.end << ": " << quoted(text.bytes) << "\n";
   }
   out << "listItems:";
   if (b.listItems.empty()) out << " none";
@@ -154,18 +167,18 @@ json asJson(const Shown& s) {
   doc["file"] = escapeText(s.path);
   doc["size"] = s.size;
   doc["trailer"] = s.trailer ? json(*s.trailer) : json(nullptr);
-  doc["appendedArchive"] = s.appended;
+  doc["appendedArchive"] = s.accepted;
   doc["accepted"] = s.accepted;
   if (!s.accepted) doc["reason"] = escapeText(s.refusal);
-  if (s.accepted) doc["runtimeVersion"] = versionVerdict(s);
-  const DataBlock& b = s.block;
-  if (!s.accepted && b.versionTag.empty()) {
+  if (s.runtimeVersion) doc["runtimeVersion"] = *s.runtimeVersion;
+  if (!s.blockRead) {
     doc["block"] = nullptr;
     return doc;
   }
+  const DataBlock& b = s.block;
   json block;
   block["blockSize"] = b.blockSize;
-  block["blockSizeMatchesTrailer"] = s.trailer && *s.trailer == b.blockSize;
+  block["blockSizeMatchesTrailer"] = s.blockSizeMatchesTrailer;
   block["embeddedArchiveParam"] = b.embeddedArchiveParam;
   block["versionTag"] = escapeText(b.versionTag);
   if (s.accepted) {
@@ -175,17 +188,16 @@ json asJson(const Shown& s) {
     block["uuid"] = escapeText(b.uuid);
     block["mainIntParam"] = b.mainIntParam;
     json texts = json::object();
-    for (int slot = 0; slot < layout::kTextSlotCount; ++slot) {
-      const TextSpan& span = s.spans[slot];
-      std::string name(layout::kTextSlotNames[slot]);
-      if (!span.present) {
+    for (const ShownText& text : s.texts) {
+      std::string name(text.name);
+      if (!text.span.present) {
         texts[name] = nullptr;
         continue;
       }
-      texts[name] = {{"offset", span.offset},
-                     {"end", span.end},
-                     {"size", span.end - span.offset},
-                     {"text", escapeText(shownText(b, slot))}};
+      texts[name] = {{"offset", text.span.offset},
+                     {"end", text.span.end},
+                     {"size", text.span.end - text.span.offset},
+                     {"text", escapeText(text.bytes)}};
     }
     block["texts"] = texts;
     json items = json::array();
