@@ -1,7 +1,6 @@
 #include "bench/bench_deployment.h"
 
 #include <fcntl.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -40,26 +39,10 @@ bool writeEmptyFile(const std::string& path, std::string* err) {
 
 }  // namespace
 
-std::string builtLauncherPath() { return KORVEL_LAUNCHER_PATH; }
 std::string portableLauncherPath() { return KORVEL_PORTABLE_LAUNCHER_PATH; }
-std::string builtStandinPath() { return KORVEL_STANDIN_PATH; }
 std::string builtBaselinePath() { return KORVEL_BASELINE_PATH; }
 std::string builtRuntimeCallsPath() { return KORVEL_RUNTIME_CALLS_PATH; }
 std::string builtProbePath() { return KORVEL_PROBE_PATH; }
-
-ScratchDirectory::~ScratchDirectory() {
-  if (path_.empty()) return;
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
-}
-
-bool ScratchDirectory::create(std::string* err) {
-  const char* tmp = getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/korvel-bench-XXXXXX";
-  if (!mkdtemp(pattern.data())) return fail(err, "cannot make a directory like " + pattern);
-  path_ = pattern;
-  return true;
-}
 
 bool writeSparseArchive(const std::string& path, uint64_t start, uint64_t archiveSize,
                         std::string* err) {
@@ -84,7 +67,7 @@ bool writeSparseArchive(const std::string& path, uint64_t start, uint64_t archiv
 
 bool copyBuiltBinaries(const std::string& dir, SharedBinaries* binaries, std::string* err) {
   SharedBinaries copies{dir + "/launcher", dir + "/baseline", dir + "/runtime-calls",
-                        dir + "/libqxzekztvrt.so", ""};
+                        dir + "/" + kProxyLibraryName, ""};
   std::error_code ec;
   fs::create_directories(dir, ec);
   if (!ec) fs::copy_file(builtLauncherPath(), copies.launcher, ec);
@@ -103,28 +86,26 @@ bool copyBuiltBinaries(const std::string& dir, SharedBinaries* binaries, std::st
   return true;
 }
 
-bool makeDeployment(const std::string& dir, const DeploymentSpec& spec,
-                    const SharedBinaries& binaries, Deployment* deployment, std::string* err) {
-  Deployment made{dir, dir + "/app",    dir + "/baseline", dir + "/runtime-calls",
-                  {},  dir + "/app.qpa"};
-  std::error_code ec;
-  fs::create_directories(dir + "/runtime/tzora64", ec);
-  bool appended = spec.placement == ArchivePlacement::kAppended;
-  if (!ec && appended) {
-    fs::copy_file(binaries.launcher, made.executable, ec);
-    if (!ec) fs::copy_file(binaries.runtimeCalls, made.runtimeCalls, ec);
-  } else if (!ec) {
-    fs::create_hard_link(binaries.launcher, made.executable, ec);
-    if (!ec) fs::create_hard_link(binaries.runtimeCalls, made.runtimeCalls, ec);
-  }
-  if (!ec) fs::create_hard_link(binaries.baseline, made.baseline, ec);
-  if (!ec) fs::create_hard_link(binaries.standin, dir + "/libqxzekztvrt.so", ec);
-  if (ec) {
-    *err = "cannot lay out the deployment " + dir + ": " + ec.message();
+bool makeDeployment(const std::string& dir, const DeploymentShape& shape,
+                    const SharedBinaries& binaries, BenchDeployment* deployment, std::string* err) {
+  BenchDeployment made{dir, dir + "/app",    dir + "/baseline", dir + "/runtime-calls",
+                       {},  dir + "/app.qpa"};
+  // An appended archive makes the launcher a file of its own; the rest is shared.
+  bool appended = shape.placement == ArchivePlacement::kAppended;
+  if (!layOutApplication(
+          dir, "app", {binaries.launcher, binaries.standin, !appended, true, shape.platformLibrary},
+          err)) {
     return false;
   }
-  if (spec.platformLibrary &&
-      !writeEmptyFile(dir + "/runtime/tzora64/" + kRuntimeLibraryName, err)) {
+  std::error_code ec;
+  if (appended) {
+    fs::copy_file(binaries.runtimeCalls, made.runtimeCalls, ec);
+  } else {
+    fs::create_hard_link(binaries.runtimeCalls, made.runtimeCalls, ec);
+  }
+  if (!ec) fs::create_hard_link(binaries.baseline, made.baseline, ec);
+  if (ec) {
+    *err = "cannot lay out the deployment " + dir + ": " + ec.message();
     return false;
   }
   made.runtimeCallsArgs = {"sidecar", made.archive, dir};
@@ -137,11 +118,11 @@ bool makeDeployment(const std::string& dir, const DeploymentSpec& spec,
       return false;
     }
     made.runtimeCallsArgs = {"appended", made.runtimeCalls, std::to_string(runtimeCallsSize)};
-    if (!writeSparseArchive(made.runtimeCalls, runtimeCallsSize, spec.archiveSize, err) ||
-        !writeSparseArchive(made.executable, launcherSize, spec.archiveSize, err)) {
+    if (!writeSparseArchive(made.runtimeCalls, runtimeCallsSize, shape.archiveSize, err) ||
+        !writeSparseArchive(made.executable, launcherSize, shape.archiveSize, err)) {
       return false;
     }
-  } else if (!writeSparseArchive(made.archive, 0, spec.archiveSize, err)) {
+  } else if (!writeSparseArchive(made.archive, 0, shape.archiveSize, err)) {
     return false;
   }
   *deployment = made;

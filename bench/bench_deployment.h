@@ -1,38 +1,21 @@
-// The deployments that the start-up benchmark runs, laid out in a scratch directory as a user
-// would install the application: a copy of the launcher named app, the stand-in proxy library
-// beside it, the version-specific runtime library file in runtime/tzora64, and the archive beside
-// the launcher as app.qpa or appended to it. The two baselines lie beside the launcher, so that
-// all three load the same library file.
+// One deployment that the start-up benchmark runs: the application laid out as the tests lay it
+// out (the launcher named app, the stand-in beside it, the runtime library file in
+// runtime/tzora64), with a sparse archive beside the launcher as app.qpa or appended to it. The
+// two baselines lie beside the launcher, so that all three load the same library file.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "tests/deployment.h"
+
 inline constexpr uint64_t kKiB = 1024;
 inline constexpr uint64_t kGiB = 1024 * 1024 * kKiB;
 
-// The runtime library file that the launcher looks for with the block's default versions.
-inline constexpr char kRuntimeLibraryName[] = "libqxzekztvrt.so.7.14.1";
-
-// A fresh directory below TMPDIR (or /tmp), removed with everything in it on destruction.
-class ScratchDirectory {
- public:
-  ScratchDirectory() = default;
-  ~ScratchDirectory();
-  ScratchDirectory(const ScratchDirectory&) = delete;
-  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-
-  bool create(std::string* err);
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 enum class ArchivePlacement { kSidecar, kAppended };
 
-struct DeploymentSpec {
+struct DeploymentShape {
   ArchivePlacement placement = ArchivePlacement::kSidecar;
   uint64_t archiveSize = 16 * kKiB;  // payload and data block together
   bool platformLibrary = true;       // the runtime library file in runtime/tzora64
@@ -52,7 +35,7 @@ struct SharedBinaries {
 // Copies the built binaries into the new directory |dir|, the portable launcher when it exists.
 bool copyBuiltBinaries(const std::string& dir, SharedBinaries* binaries, std::string* err);
 
-struct Deployment {
+struct BenchDeployment {
   std::string dir;
   std::string executable;    // dir/app
   std::string baseline;      // dir/baseline
@@ -62,8 +45,8 @@ struct Deployment {
 };
 
 // Lays out a deployment in the new directory |dir|.
-bool makeDeployment(const std::string& dir, const DeploymentSpec& spec,
-                    const SharedBinaries& binaries, Deployment* deployment, std::string* err);
+bool makeDeployment(const std::string& dir, const DeploymentShape& shape,
+                    const SharedBinaries& binaries, BenchDeployment* deployment, std::string* err);
 
 // Writes an archive of |archiveSize| bytes into the file at |path|, starting at byte |start| (the
 // file is cut or extended to end with the archive). The payload is "#" and then a hole of zero
@@ -82,11 +65,10 @@ bool makeLibraryPathDirectories(const std::string& dir, int count, std::string* 
 // p/i, and h last.
 std::string libraryPathValue(const std::string& prefix, int count);
 
-// Where the build put the binaries.
-std::string builtLauncherPath();
 // The launcher that tools/build-portable.sh builds in its Debian 11 root.
 std::string portableLauncherPath();
-std::string builtStandinPath();
+// Where the build put the benchmark's own binaries; the launcher's and the stand-in's are the
+// tests'.
 std::string builtBaselinePath();
 std::string builtRuntimeCallsPath();
 std::string builtProbePath();

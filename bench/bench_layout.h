@@ -19,15 +19,15 @@ inline constexpr std::array<ArchiveScale, 3> kArchiveScales = {
 inline constexpr std::array<int, 3> kLibraryPathLengths = {1, 100, 10000};
 
 struct BenchLayout {
-  std::array<Deployment, kArchiveScales.size()> sidecar;
-  std::array<Deployment, kArchiveScales.size()> appended;
+  std::array<BenchDeployment, kArchiveScales.size()> sidecar;
+  std::array<BenchDeployment, kArchiveScales.size()> appended;
   // A sidecar deployment without the runtime library file in runtime/tzora64, with the library
   // path directories of makeLibraryPathDirectories in it.
-  Deployment libraryPath;
+  BenchDeployment libraryPath;
   // The smallest archive's two deployments with the portable launcher, when it was built.
   bool portable = false;
-  Deployment portableSidecar;
-  Deployment portableAppended;
+  BenchDeployment portableSidecar;
+  BenchDeployment portableAppended;
 };
 
 bool makeBenchLayout(const std::string& root, BenchLayout* layout, std::string* err);

@@ -3,30 +3,23 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <fstream>
 #include <memory>
-#include <sstream>
+
+#include "tests/file_bytes.h"
 
 namespace {
 
 constexpr char kPath[] = "PATH=/usr/bin:/bin";
 constexpr char kVerbose[] = "QPAX_VERBOSE=";
 
-ProcessSpec launcherSpec(const Deployment& deployment, std::vector<std::string> env) {
+ProcessLaunch launcherLaunch(const BenchDeployment& deployment, std::vector<std::string> env) {
   env.insert(env.begin(), kPath);
-  return {deployment.executable, {deployment.executable}, env, ""};
+  return {.program = deployment.executable, .argv = {deployment.executable}, .env = env};
 }
 
-ProcessSpec baselineSpec(const Deployment& deployment, std::vector<std::string> env) {
+ProcessLaunch baselineLaunch(const BenchDeployment& deployment, std::vector<std::string> env) {
   env.insert(env.begin(), kPath);
-  return {deployment.baseline, {deployment.baseline}, env, ""};
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+  return {.program = deployment.baseline, .argv = {deployment.baseline}, .env = env};
 }
 
 std::string lastLine(const std::string& text) {
@@ -73,7 +66,7 @@ std::string libraryPathCaseName(const std::string& program, int length) {
 
 std::vector<ProcessCase> listProcessCases(const BenchLayout& layout) {
   std::vector<ProcessCase> cases;
-  ProcessCase baseline{case_names::kBaseline, baselineSpec(layout.sidecar[0], {})};
+  ProcessCase baseline{case_names::kBaseline, baselineLaunch(layout.sidecar[0], {})};
   baseline.measurePeakRss = true;
   cases.push_back(baseline);
 
@@ -82,31 +75,33 @@ std::vector<ProcessCase> listProcessCases(const BenchLayout& layout) {
         placement == ArchivePlacement::kAppended ? layout.appended : layout.sidecar;
     for (size_t i = 0; i < kArchiveScales.size(); ++i) {
       ProcessCase quiet{launcherCaseName(placement, kArchiveScales[i].label),
-                        launcherSpec(deployments[i], {})};
+                        launcherLaunch(deployments[i], {})};
       // The smallest archive is the one set against the baseline.
       quiet.measurePeakRss = i == 0;
       cases.push_back(quiet);
     }
-    const Deployment& smallest = deployments[0];
+    const BenchDeployment& smallest = deployments[0];
     std::vector<std::string> args = {smallest.runtimeCalls};
     args.insert(args.end(), smallest.runtimeCallsArgs.begin(), smallest.runtimeCallsArgs.end());
-    ProcessCase calls{runtimeCallsCaseName(placement), {smallest.runtimeCalls, args, {kPath}, ""}};
+    ProcessCase calls{runtimeCallsCaseName(placement),
+                      {.program = smallest.runtimeCalls, .argv = args, .env = {kPath}}};
     calls.measurePeakRss = true;
     cases.push_back(calls);
     args.insert(args.begin() + 1, "--with-launcher-calls");
-    cases.push_back({launcherCallsCaseName(placement), {smallest.runtimeCalls, args, {kPath}, ""}});
+    cases.push_back({launcherCallsCaseName(placement),
+                     {.program = smallest.runtimeCalls, .argv = args, .env = {kPath}}});
     // The verbose listing names the scratch paths, so only its last line is compared.
     ProcessCase verbose{launcherCaseName(placement, kArchiveScales[0].label, true),
-                        launcherSpec(deployments[0], {kVerbose})};
+                        launcherLaunch(deployments[0], {kVerbose})};
     verbose.out = "Status:zekInitializeApplication completed\n";
     verbose.outLastLineOnly = true;
     cases.push_back(verbose);
     if (layout.portable) {
       cases.push_back(
           {portableLauncherCaseName(placement),
-           launcherSpec(placement == ArchivePlacement::kAppended ? layout.portableAppended
-                                                                 : layout.portableSidecar,
-                        {})});
+           launcherLaunch(placement == ArchivePlacement::kAppended ? layout.portableAppended
+                                                                   : layout.portableSidecar,
+                          {})});
     }
   }
 
@@ -118,11 +113,11 @@ std::vector<ProcessCase> listProcessCases(const BenchLayout& layout) {
     // At 10,000 entries a run takes about a second, nearly all of it the loader's.
     int repetitions = length >= 10000 ? 7 : length >= 100 ? 40 : 100;
     ProcessCase launcher{libraryPathCaseName("launcher/sidecar", length),
-                         launcherSpec(layout.libraryPath, {variable})};
+                         launcherLaunch(layout.libraryPath, {variable})};
     ProcessCase bare{libraryPathCaseName("baseline", length),
-                     baselineSpec(layout.libraryPath, {variable})};
+                     baselineLaunch(layout.libraryPath, {variable})};
     for (ProcessCase* c : {&launcher, &bare}) {
-      c->spec.cwd = layout.libraryPath.dir;
+      c->launch.cwd = layout.libraryPath.dir;
       c->repetitions = repetitions;
       cases.push_back(*c);
     }
@@ -132,8 +127,8 @@ std::vector<ProcessCase> listProcessCases(const BenchLayout& layout) {
 
 bool checkProcessCase(const ProcessCase& processCase, const std::string& scratch,
                       std::string* err) {
-  TimedProcess process(processCase.spec);
-  ProcessRun run, probed;
+  TimedProcess process(processCase.launch);
+  TimedRun run, probed;
   std::string outPath = scratch + "/check.out", errPath = scratch + "/check.err";
   if (!process.run(&run, err, outPath, errPath) ||
       !process.measurePeakRss(builtProbePath(), scratch + "/check.rss", &probed, err)) {
@@ -151,13 +146,15 @@ bool checkProcessCase(const ProcessCase& processCase, const std::string& scratch
   return false;
 }
 
-bool checkLoadOrder(const Deployment& deployment, const std::string& scratch, std::string* err) {
+bool checkLoadOrder(const BenchDeployment& deployment, const std::string& scratch,
+                    std::string* err) {
   std::string outPath = scratch + "/loaded.out";
   std::string first;
   for (const std::string& program :
        {deployment.executable, deployment.baseline, deployment.runtimeCalls}) {
-    TimedProcess process({program, {program}, {kPath, "LD_TRACE_LOADED_OBJECTS=1"}, ""});
-    ProcessRun run;
+    TimedProcess process(
+        {.program = program, .argv = {program}, .env = {kPath, "LD_TRACE_LOADED_OBJECTS=1"}});
+    TimedRun run;
     if (!process.run(&run, err, outPath)) return false;
     // One line an object: "name => path (address)"; the addresses change from run to run.
     std::string objects, listing = readFile(outPath);
@@ -184,13 +181,13 @@ bool checkLoadOrder(const Deployment& deployment, const std::string& scratch, st
 }
 
 void registerProcessCase(const ProcessCase& processCase, const std::string& scratch) {
-  auto process = std::make_shared<TimedProcess>(processCase.spec);
+  auto process = std::make_shared<TimedProcess>(processCase.launch);
   bool measurePeakRss = processCase.measurePeakRss;
   std::string resultPath = scratch + "/peak.rss";
   benchmark::RegisterBenchmark(
       processCase.name.c_str(),
       [process, measurePeakRss, resultPath](benchmark::State& state) {
-        auto exitedAsExpected = [&](const ProcessRun& run, const std::string& err, bool ok) {
+        auto exitedAsExpected = [&](const TimedRun& run, const std::string& err, bool ok) {
           if (!ok) {
             state.SkipWithError(err.c_str());
           } else if (run.status != 0) {
@@ -199,13 +196,13 @@ void registerProcessCase(const ProcessCase& processCase, const std::string& scra
           return ok && run.status == 0;
         };
         for (auto _ : state) {
-          ProcessRun run;
+          TimedRun run;
           std::string err;
           if (!exitedAsExpected(run, err, process->run(&run, &err))) break;
           state.SetIterationTime(run.seconds);
         }
         if (!measurePeakRss || state.error_occurred()) return;
-        ProcessRun probed;
+        TimedRun probed;
         std::string err;
         if (exitedAsExpected(
                 probed, err,

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "bench/bench_layout.h"
-#include "bench/timed_process.h"
+#include "tests/timed_process.h"
 
 namespace case_names {
 inline constexpr char kBaseline[] = "process/baseline";
@@ -38,7 +38,7 @@ inline constexpr char kLowPercentile[] = "p10";
 
 struct ProcessCase {
   std::string name;
-  ProcessSpec spec;
+  ProcessLaunch launch;
   // One run a repetition, many repetitions: the interleaving mixes the cases run by run, and the
   // median is that of single runs, which a stray slow run does not move. Two copies of one
   // program differ by up to 2 % in medians of 300 runs on a shared two-core machine, the size of
@@ -63,7 +63,8 @@ bool checkProcessCase(const ProcessCase& processCase, const std::string& scratch
 // Runs the launcher and the baselines of |deployment| with LD_TRACE_LOADED_OBJECTS set, and fails
 // unless the dynamic loader lists the same objects in the same order for all three, so that the
 // difference between them is none of the loader's.
-bool checkLoadOrder(const Deployment& deployment, const std::string& scratch, std::string* err);
+bool checkLoadOrder(const BenchDeployment& deployment, const std::string& scratch,
+                    std::string* err);
 
 // The probe writes its figure to a file below |scratch|.
 void registerProcessCase(const ProcessCase& processCase, const std::string& scratch);

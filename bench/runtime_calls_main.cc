@@ -20,9 +20,9 @@
 
 #include "archive/data_block_layout.h"
 #include "archive/little_endian.h"
-#include "bench/bench_deployment.h"
 #include "runtime/output_handlers.h"
 #include "runtime/zek_proxy.h"
+#include "tests/deployment.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <cstdio>
+#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "bench/in_process_cases.h"
 #include "bench/process_cases.h"
 #include "bench/target_summary.h"
+#include "tests/scratch_directory.h"
 
 namespace {
 
@@ -38,6 +40,39 @@ std::string loadAverage() {
   return text;
 }
 
+// Lays out the deployments below |scratch|, checks every case once, then runs them all and
+// prints the targets.
+bool measure(const std::string& scratch) {
+  BenchLayout layout;
+  std::string err;
+  if (!makeBenchLayout(scratch, &layout, &err) ||
+      !checkLoadOrder(layout.sidecar[0], scratch, &err)) {
+    std::cerr << "startup_benchmark: " << err << "\n";
+    return false;
+  }
+  std::cout << "Portable launcher: " << portableLauncherPath()
+            << (layout.portable ? "\n" : " is absent (tools/build-portable.sh builds it)\n");
+  for (const ProcessCase& processCase : listProcessCases(layout)) {
+    if (!checkProcessCase(processCase, scratch, &err)) {
+      std::cerr << "startup_benchmark: " << err << "\n";
+      return false;
+    }
+    registerProcessCase(processCase, scratch);
+  }
+  registerInProcessCases(layout);
+
+  // The machine's load before and after, since other work on it is the figures' main noise.
+  std::string loadBefore = loadAverage();
+  MedianRecorder recorder;
+  benchmark::RunSpecifiedBenchmarks(&recorder);
+  printTargets(recorder, std::cout);
+  if (!recorder.empty()) {
+    std::cout << "\nLoad average (1, 5, 15 min): " << loadBefore << " before, " << loadAverage()
+              << " after\n";
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,33 +87,12 @@ int main(int argc, char** argv) {
     std::cerr << "startup_benchmark: unknown argument " << args[1] << " (see --help)\n";
     return 2;
   }
-  ScratchDirectory scratch;
-  BenchLayout layout;
-  std::string err;
-  if (!scratch.create(&err) || !makeBenchLayout(scratch.path(), &layout, &err) ||
-      !checkLoadOrder(layout.sidecar[0], scratch.path(), &err)) {
-    std::cerr << "startup_benchmark: " << err << "\n";
+  try {
+    ScratchDirectory scratch("korvel-bench");
+    if (!measure(scratch.path())) return 1;
+  } catch (const std::exception& e) {
+    std::cerr << "startup_benchmark: " << e.what() << "\n";
     return 1;
-  }
-  std::cout << "Portable launcher: " << portableLauncherPath()
-            << (layout.portable ? "\n" : " is absent (tools/build-portable.sh builds it)\n");
-  for (const ProcessCase& processCase : listProcessCases(layout)) {
-    if (!checkProcessCase(processCase, scratch.path(), &err)) {
-      std::cerr << "startup_benchmark: " << err << "\n";
-      return 1;
-    }
-    registerProcessCase(processCase, scratch.path());
-  }
-  registerInProcessCases(layout);
-
-  // The machine's load before and after, since other work on it is the figures' main noise.
-  std::string loadBefore = loadAverage();
-  MedianRecorder recorder;
-  benchmark::RunSpecifiedBenchmarks(&recorder);
-  printTargets(recorder, std::cout);
-  if (!recorder.empty()) {
-    std::cout << "\nLoad average (1, 5, 15 min): " << loadBefore << " before, " << loadAverage()
-              << " after\n";
   }
   benchmark::Shutdown();
   return 0;

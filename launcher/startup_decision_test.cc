@@ -10,48 +10,34 @@
 
 #include "archive/data_block_writer.h"
 #include "base/standard_streams.h"
+#include "tests/block_fixtures.h"
+#include "tests/deployment.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-const char kLibrary[] = "libqxzekztvrt.so.7.14.1";
 const char kInvalid[] = "Your application is not a valid Korvel compiled application.";
-
-void write(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 void append(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
-}
-
-std::string block(const DataBlockFields& fields = {}) {
-  std::string bytes, err;
-  EXPECT_TRUE(buildDataBlock(fields, &bytes, &err)) << err;
-  return bytes;
 }
 
 // A deployment on disk, removed with the object: root/app/tool, its runtime library in
 // root/app/runtime/tzora64, and whatever archive a case gives it.
 struct Layout {
   Layout() {
-    std::string pattern = (fs::temp_directory_path() / "startup_decision_test.XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    root = pattern;
+    root = scratch.path();
     app = root + "/app";
     exe = app + "/tool";
-    library = app + "/runtime/tzora64/" + kLibrary;
+    library = app + "/runtime/tzora64/" + kRuntimeLibraryName;
     fs::create_directories(app + "/runtime/tzora64");
-    write(exe,
-          "\x7f"
-          "ELF launcher");
-    write(library, "");
+    writeFile(exe,
+              "\x7f"
+              "ELF launcher");
+    writeFile(library, "");
   }
-  ~Layout() { fs::remove_all(root); }
-  Layout(const Layout&) = delete;
-  Layout& operator=(const Layout&) = delete;
 
   // Replaces $EXE, $ROOT and $LIB (the library in the platform directory) in |text|.
   std::string expand(std::string text) const {
@@ -62,6 +48,7 @@ struct Layout {
     return text;
   }
 
+  ScratchDirectory scratch{"startup_decision_test"};
   std::string root, app, exe, library;
 };
 
@@ -99,7 +86,7 @@ TEST(StartupDecision, TakesEachStepUpToTheFirstFailure) {
     std::optional<std::string> startMessage;
   } cases[] = {
       {"sidecar",
-       [](const Layout& t) { write(t.exe + ".qpa", "payload" + block(withStart(" Hi\n"))); },
+       [](const Layout& t) { writeFile(t.exe + ".qpa", "payload" + block(withStart(" Hi\n"))); },
        std::nullopt,
        StartupFailure::kNone,
        false,
@@ -115,7 +102,7 @@ TEST(StartupDecision, TakesEachStepUpToTheFirstFailure) {
        {"$LIB"},
        std::nullopt},
       {"blank start message",
-       [](const Layout& t) { write(t.exe + ".qpa", block(withStart(" \t"))); },
+       [](const Layout& t) { writeFile(t.exe + ".qpa", block(withStart(" \t"))); },
        std::nullopt,
        StartupFailure::kNone,
        false,
@@ -131,7 +118,7 @@ TEST(StartupDecision, TakesEachStepUpToTheFirstFailure) {
        {},
        std::nullopt},
       {"sidecar too short",
-       [](const Layout& t) { write(t.exe + ".qpa", "short"); },
+       [](const Layout& t) { writeFile(t.exe + ".qpa", "short"); },
        std::nullopt,
        StartupFailure::kNotAnApplication,
        false,
@@ -139,7 +126,7 @@ TEST(StartupDecision, TakesEachStepUpToTheFirstFailure) {
        {},
        std::nullopt},
       {"sidecar of another tag",
-       [&](const Layout& t) { write(t.exe + ".qpa", block(otherTag)); },
+       [&](const Layout& t) { writeFile(t.exe + ".qpa", block(otherTag)); },
        std::nullopt,
        StartupFailure::kNotAnApplication,
        false,
@@ -148,7 +135,7 @@ TEST(StartupDecision, TakesEachStepUpToTheFirstFailure) {
        std::nullopt},
       // An accepted block of another version.
       {"major 8",
-       [](const Layout& t) { write(t.exe + ".qpa", block(withVersions("8", "14"))); },
+       [](const Layout& t) { writeFile(t.exe + ".qpa", block(withVersions("8", "14"))); },
        std::nullopt,
        StartupFailure::kNotAnApplication,
        false,
@@ -158,7 +145,7 @@ TEST(StartupDecision, TakesEachStepUpToTheFirstFailure) {
       {"appended block of another tag over a sidecar",
        [&](const Layout& t) {
          append(t.exe, block(otherTag));
-         write(t.exe + ".qpa", block());
+         writeFile(t.exe + ".qpa", block());
        },
        std::nullopt,
        StartupFailure::kNone,
@@ -168,27 +155,28 @@ TEST(StartupDecision, TakesEachStepUpToTheFirstFailure) {
        std::nullopt},
       {"runtime missing",
        [](const Layout& t) {
-         write(t.exe + ".qpa", block());
+         writeFile(t.exe + ".qpa", block());
          fs::remove(t.library);
        },
        "$ROOT/a:",
        StartupFailure::kRuntimeMissing,
        false,
        "",
-       {"$LIB", "$ROOT/a/" + std::string(kLibrary), kLibrary},
+       {"$LIB", "$ROOT/a/" + std::string(kRuntimeLibraryName), kRuntimeLibraryName},
        std::nullopt},
       {"runtime in the library path",
        [](const Layout& t) {
-         write(t.exe + ".qpa", block());
+         writeFile(t.exe + ".qpa", block());
          fs::remove(t.library);
          fs::create_directories(t.root + "/b");
-         write(t.root + "/b/" + kLibrary, "");
+         writeFile(t.root + "/b/" + kRuntimeLibraryName, "");
        },
        "$ROOT/a:$ROOT/b:$ROOT/c",
        StartupFailure::kNone,
        false,
        "",
-       {"$LIB", "$ROOT/a/" + std::string(kLibrary), "$ROOT/b/" + std::string(kLibrary)},
+       {"$LIB", "$ROOT/a/" + std::string(kRuntimeLibraryName),
+        "$ROOT/b/" + std::string(kRuntimeLibraryName)},
        std::nullopt},
   };
   for (const Case& c : cases) {
@@ -224,7 +212,7 @@ TEST(StartupDecision, TakesEachStepUpToTheFirstFailure) {
         messages = {kInvalid};
         break;
       case StartupFailure::kRuntimeMissing:
-        messages = {runtimeMissingMessage(kLibrary)};
+        messages = {runtimeMissingMessage(kRuntimeLibraryName)};
         break;
     }
     EXPECT_EQ(d.errorMessages, messages);
@@ -236,11 +224,7 @@ TEST(StartupDecision, TakesEachStepUpToTheFirstFailure) {
 TEST(StartupDecision, WritesTheVerboseLinesAsTheStepsAreTaken) {
   Layout t;
   append(t.exe, "payload" + block(withStart("Hi")));
-  const std::string listing =
-      "QPA_DataBlock:\nData block size = 8192 bytes\nversion str=V1DRN4000HBS1000ZTV1000\n"
-      "ZTV Major Version:7\0\0\0\nZTV Minor Version:14\0\0\nZTV Updater Version:1\0\0\0\n"
-      "UUID:"s +
-      std::string(128, '\0') + "\nStart message:Hi\nComplete message:\n";
+  const std::string listing = defaultBlockListing("Hi");
   std::ostringstream verbose;
   std::ostringstream out;
   std::streambuf* savedOut = standardOutput().rdbuf(out.rdbuf());
@@ -250,15 +234,15 @@ TEST(StartupDecision, WritesTheVerboseLinesAsTheStepsAreTaken) {
   EXPECT_TRUE(d.reachesRuntime());
   EXPECT_EQ(verbose.str(), "Status:Executable file full name=" + t.exe + "\n" + listing +
                                "Status:QPA is embedded=true\nStatus:QPA file name=" + t.exe + "\n" +
-                               listing + "build library name=" + kLibrary + "\n1. search " +
-                               t.library + "\nFind " + kLibrary + " in " + t.app +
-                               "/runtime/tzora64\n");
+                               listing + "build library name=" + kRuntimeLibraryName +
+                               "\n1. search " + t.library + "\nFind " + kRuntimeLibraryName +
+                               " in " + t.app + "/runtime/tzora64\n");
   EXPECT_EQ(out.str(), "");
 }
 
 TEST(StartupDecision, StopsTheVerboseLinesAtTheFailure) {
   Layout t;
-  write(t.exe + ".qpa", block(withVersions("7", "15")));
+  writeFile(t.exe + ".qpa", block(withVersions("7", "15")));
   std::ostringstream verbose;
   StartupDecision d = decideStartup(t.exe, std::nullopt, &verbose);
   EXPECT_EQ(d.failure, StartupFailure::kNotAnApplication);

@@ -32,3 +32,12 @@ DataBlockFields tag(std::string text) {
   f.versionTag = std::move(text);
   return f;
 }
+
+std::string defaultBlockListing(const std::string& start, const std::string& complete) {
+  using namespace std::string_literals;
+  return "QPA_DataBlock:\nData block size = 8192 bytes\nversion str=V1DRN4000HBS1000ZTV1000\n"
+         "ZTV Major Version:7\0\0\0\nZTV Minor Version:14\0\0\nZTV Updater Version:1\0\0\0\n"
+         "UUID:"s +
+         std::string(128, '\0') + "\nStart message:" + start + "\nComplete message:" + complete +
+         "\n";
+}

@@ -20,3 +20,6 @@ std::string withSlots(std::initializer_list<std::pair<layout::TextSlot, int32_t>
 DataBlockFields versions(std::string major, std::string minor, std::string updater = "1");
 // Default fields but for the version tag.
 DataBlockFields tag(std::string text);
+
+// The launcher's verbose listing of a block built from the default fields with these two texts.
+std::string defaultBlockListing(const std::string& start = "", const std::string& complete = "");

@@ -17,13 +17,13 @@ const std::string kRootStandin = KORVEL_PORTABLE_DIR "/bin/libqxzekztvrt.so";
 
 // Runs a host program with |argv| and fails the test unless it succeeds.
 void runOnHost(const std::vector<std::string>& argv) {
-  ProcessSpec spec;
-  spec.program = argv[0];
-  spec.argv = argv;
-  spec.env = {"PATH=/usr/bin:/bin"};
-  ProcessResult result;
+  ProcessLaunch launch;
+  launch.program = argv[0];
+  launch.argv = argv;
+  launch.env = {"PATH=/usr/bin:/bin"};
+  ProcessOutcome result;
   std::string err;
-  ASSERT_TRUE(runProcess(spec, &result, &err)) << err;
+  ASSERT_TRUE(runProcess(launch, &result, &err)) << err;
   ASSERT_EQ(0, result.status) << argv[0] << ": " << result.err;
 }
 
@@ -88,11 +88,11 @@ TEST(Debian11Root, TheLauncherRunsTheSampleThere) {
     }
     std::string exe = d.executable().substr(kRoot.size());
     // A mount namespace of its own gives the root a /proc that ends with the run.
-    ProcessSpec spec;
-    spec.program = "/usr/bin/unshare";
-    spec.argv = {"unshare", "--mount-proc=/proc", "--root=" + kRoot, exe, "x y"};
-    spec.env = {"PATH=/usr/bin:/bin", "STANDIN_TRACE=" + d.tracePath().substr(kRoot.size())};
-    LauncherRun r = d.runWith(spec);
+    ProcessLaunch launch;
+    launch.program = "/usr/bin/unshare";
+    launch.argv = {"unshare", "--mount-proc=/proc", "--root=" + kRoot, exe, "x y"};
+    launch.env = {"PATH=/usr/bin:/bin", "STANDIN_TRACE=" + d.tracePath().substr(kRoot.size())};
+    LauncherRun r = d.runWith(launch);
 
     EXPECT_EQ(0, r.status);
     EXPECT_EQ(insideRoot(out, d), r.out);

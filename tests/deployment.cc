@@ -17,36 +17,51 @@ std::string builtLauncherPath() {
 }
 std::string builtStandinPath() { return KORVEL_STANDIN_PATH; }
 
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  if (!out.flush()) throw std::runtime_error("cannot write " + path);
+namespace {
+
+constexpr char kPlatformDirectory[] = "/runtime/tzora64/";
+
+void place(const std::string& from, const std::string& to, bool link, std::error_code& ec) {
+  if (link) {
+    fs::create_hard_link(from, to, ec);
+  } else {
+    fs::copy_file(from, to, ec);
+  }
 }
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+}  // namespace
+
+bool layOutApplication(const std::string& dir, const std::string& name,
+                       const ApplicationSources& sources, std::string* err) {
+  std::error_code ec;
+  fs::create_directories(dir + kPlatformDirectory, ec);
+  if (!ec) place(sources.launcher, dir + "/" + name, sources.linkLauncher, ec);
+  if (!ec) place(sources.standin, dir + "/" + kProxyLibraryName, sources.linkStandin, ec);
+  if (ec) {
+    *err = "cannot lay out the deployment " + dir + ": " + ec.message();
+    return false;
+  }
+  if (!sources.runtimeLibrary) return true;
+  try {
+    writeFile(dir + kPlatformDirectory + kRuntimeLibraryName, "");
+  } catch (const std::exception& e) {
+    *err = e.what();
+    return false;
+  }
+  return true;
 }
 
-Deployment::Deployment(const std::string& name, const std::string& parent) {
-  std::string tmpl = parent + "/korvel-e2e-XXXXXX";
-  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed in " + parent);
-  root_ = tmpl;
+Deployment::Deployment(const std::string& name, const std::string& parent)
+    : scratch_("korvel-e2e", parent) {
+  root_ = scratch_.path();
   appDir_ = root_ + "/app";
   executable_ = appDir_ + "/" + name;
-  fs::create_directories(appDir_ + "/runtime/tzora64");
-  fs::copy_file(builtLauncherPath(), executable_);
-  fs::copy_file(builtStandinPath(), appDir_ + "/libqxzekztvrt.so");
-  writeFile(appDir_ + "/runtime/tzora64/libqxzekztvrt.so.7.14.1", "");
+  std::string err;
+  if (!layOutApplication(appDir_, name, {builtLauncherPath(), builtStandinPath()}, &err)) {
+    throw std::runtime_error(err);
+  }
   // The tests may drop to an unprivileged user, who must still reach the deployment.
   chmod(root_.c_str(), 0755);
-}
-
-Deployment::~Deployment() {
-  std::error_code ignored;
-  fs::remove_all(root_, ignored);
 }
 
 void Deployment::writeArchive(const std::string& path, const std::string& payload,
@@ -69,7 +84,7 @@ void Deployment::appendToExecutable(const std::string& bytes) {
 }
 
 void Deployment::removeRuntimeLibrary() {
-  fs::remove(appDir_ + "/runtime/tzora64/libqxzekztvrt.so.7.14.1");
+  fs::remove(appDir_ + kPlatformDirectory + kRuntimeLibraryName);
 }
 
 std::string Deployment::stage(const std::string& path) const {
@@ -85,13 +100,13 @@ std::vector<std::string> Deployment::baseEnvironment() const {
 
 LauncherRun Deployment::run(const std::vector<std::string>& args,
                             const std::vector<std::string>& env) const {
-  ProcessSpec spec;
-  spec.program = executable_;
-  spec.argv = {executable_};
-  spec.argv.insert(spec.argv.end(), args.begin(), args.end());
-  spec.env = baseEnvironment();
-  spec.env.insert(spec.env.end(), env.begin(), env.end());
-  return runWith(spec);
+  ProcessLaunch launch;
+  launch.program = executable_;
+  launch.argv = {executable_};
+  launch.argv.insert(launch.argv.end(), args.begin(), args.end());
+  launch.env = baseEnvironment();
+  launch.env.insert(launch.env.end(), env.begin(), env.end());
+  return runWith(launch);
 }
 
 namespace {
@@ -116,22 +131,13 @@ std::string withoutSanitizerNameWarnings(const std::string& text) {
 
 }  // namespace
 
-LauncherRun Deployment::runWith(const ProcessSpec& spec) const {
+LauncherRun Deployment::runWith(const ProcessLaunch& launch) const {
   fs::remove(tracePath());
-  ProcessResult result;
+  ProcessOutcome result;
   std::string err;
-  if (!runProcess(spec, &result, &err)) throw std::runtime_error(err);
+  if (!runProcess(launch, &result, &err)) throw std::runtime_error(err);
   return {result.status,         result.out,      withoutSanitizerNameWarnings(result.err),
           readFile(tracePath()), result.timedOut, result.peakResidentKiB};
-}
-
-std::string defaultBlockListing(const std::string& start, const std::string& complete) {
-  using namespace std::string_literals;
-  return "QPA_DataBlock:\nData block size = 8192 bytes\nversion str=V1DRN4000HBS1000ZTV1000\n"
-         "ZTV Major Version:7\0\0\0\nZTV Minor Version:14\0\0\nZTV Updater Version:1\0\0\0\n"
-         "UUID:"s +
-         std::string(128, '\0') + "\nStart message:" + start + "\nComplete message:" + complete +
-         "\n";
 }
 
 void giveRootTo(const Deployment& d, int uid) {
@@ -140,7 +146,7 @@ void giveRootTo(const Deployment& d, int uid) {
 
 std::string expand(std::string text, const Deployment& d) {
   using namespace std::string_literals;
-  for (auto [key, value] : {std::pair{"$LIB"s, "libqxzekztvrt.so.7.14.1"s},
+  for (auto [key, value] : {std::pair{"$LIB"s, std::string(kRuntimeLibraryName)},
                             {"$EXE"s, d.executable()},
                             {"$DIR"s, d.appDir()},
                             {"$ROOT"s, d.root()}}) {

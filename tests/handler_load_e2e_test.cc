@@ -41,12 +41,12 @@ void expectEveryLineOnceAndWhole(const std::string& stream, const std::string& t
 TEST(HandlerLoad, ConcurrentWritesStayWholeAndComplete) {
   Deployment d;
   d.writeSidecar("threads " + std::to_string(kThreads) + " " + std::to_string(kLines) + "\n");
-  ProcessSpec spec;
-  spec.program = d.executable();
-  spec.argv = {d.executable()};
-  spec.env = {"PATH=/usr/bin:/bin"};
-  spec.timeoutSeconds = 20;
-  LauncherRun r = d.runWith(spec);
+  ProcessLaunch launch;
+  launch.program = d.executable();
+  launch.argv = {d.executable()};
+  launch.env = {"PATH=/usr/bin:/bin"};
+  launch.timeoutSeconds = 20;
+  LauncherRun r = d.runWith(launch);
   EXPECT_FALSE(r.timedOut);
   EXPECT_EQ(0, r.status);
   expectEveryLineOnceAndWhole("out", r.out);

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "archive/data_block_writer.h"
+#include "tests/block_fixtures.h"
 #include "tests/deployment.h"
 
 namespace {
@@ -18,7 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const char kPayload[] = "out ok\\n\n";
-const char kLibrary[] = "libqxzekztvrt.so.7.14.1";
 const std::string kNotFound = "Error:Could not find the current executable file.\n";
 const std::string kRuntimeMissing =
     "Error:Could not find version 7.14.1 of the ZTV.\n"
@@ -42,8 +42,8 @@ std::string statusAndListing(const std::string& exe, bool embedded) {
 }
 
 std::string foundInPlatformDirectory(const std::string& dir) {
-  return std::string("build library name=") + kLibrary + "\n1. search " + dir +
-         "/runtime/tzora64/" + kLibrary + "\nFind " + kLibrary + " in " + dir +
+  return std::string("build library name=") + kRuntimeLibraryName + "\n1. search " + dir +
+         "/runtime/tzora64/" + kRuntimeLibraryName + "\nFind " + kRuntimeLibraryName + " in " + dir +
          "/runtime/tzora64\n";
 }
 
@@ -78,7 +78,7 @@ TEST(HostileEnvironment, ValuesAtTheKernelsLimitForOneString) {
   d.removeRuntimeLibrary();
   std::string hitDir = d.root() + "/rt";
   fs::create_directory(hitDir);
-  writeFile(hitDir + "/" + kLibrary, "");
+  writeFile(hitDir + "/" + kRuntimeLibraryName, "");
 
   // Over ten thousand directories that do not hold the library, the one that does last; a filler
   // entry brings the string to the limit.
@@ -92,9 +92,9 @@ TEST(HostileEnvironment, ValuesAtTheKernelsLimitForOneString) {
   std::string verbose = "QPAX_VERBOSE=" + std::string(kMaxEnvironmentString - 13, 'v');
 
   const std::string found = statusAndListing(d.executable(), false) +
-                            "build library name=" + kLibrary + "\n1. search " + d.appDir() +
-                            "/runtime/tzora64/" + kLibrary + "\n2. search " + libraryPath +
-                            "\nFound " + kLibrary + " in " + hitDir + "\n" + kCompleted;
+                            "build library name=" + kRuntimeLibraryName + "\n1. search " + d.appDir() +
+                            "/runtime/tzora64/" + kRuntimeLibraryName + "\n2. search " + libraryPath +
+                            "\nFound " + kRuntimeLibraryName + " in " + hitDir + "\n" + kCompleted;
   struct Case {
     const char* name;
     std::vector<std::string> env;
@@ -113,14 +113,14 @@ TEST(HostileEnvironment, ValuesAtTheKernelsLimitForOneString) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    if (!c.hitDirHoldsTheLibrary) fs::remove(hitDir + "/" + kLibrary);
-    ProcessSpec spec;
-    spec.program = d.executable();
-    spec.argv = {d.executable()};
-    spec.env = d.baseEnvironment();
-    spec.env.insert(spec.env.end(), c.env.begin(), c.env.end());
-    spec.timeoutSeconds = 10;
-    LauncherRun r = d.runWith(spec);
+    if (!c.hitDirHoldsTheLibrary) fs::remove(hitDir + "/" + kRuntimeLibraryName);
+    ProcessLaunch launch;
+    launch.program = d.executable();
+    launch.argv = {d.executable()};
+    launch.env = d.baseEnvironment();
+    launch.env.insert(launch.env.end(), c.env.begin(), c.env.end());
+    launch.timeoutSeconds = 10;
+    LauncherRun r = d.runWith(launch);
     expectBounded(r);
     EXPECT_EQ(c.status, r.status);
     EXPECT_EQ(c.out, r.out);
@@ -270,19 +270,19 @@ TEST(HostileEnvironment, ExecutablePathsNearAndPastThePathBuffers) {
     }
     deep.makeDirectory("runtime");
     deep.makeDirectory("runtime/tzora64");
-    deep.write(std::string("runtime/tzora64/") + kLibrary, "", 0644);
+    deep.write(std::string("runtime/tzora64/") + kRuntimeLibraryName, "", 0644);
 
-    ProcessSpec spec;
-    spec.program = "./app";
-    spec.argv = {c.argv0 == "$EXE" ? exe : c.argv0};
-    spec.env = d.baseEnvironment();
-    spec.env.push_back("LD_LIBRARY_PATH=" + libraryPath);
-    spec.env.push_back("QPAX_VERBOSE=");
-    spec.timeoutSeconds = 10;
+    ProcessLaunch launch;
+    launch.program = "./app";
+    launch.argv = {c.argv0 == "$EXE" ? exe : c.argv0};
+    launch.env = d.baseEnvironment();
+    launch.env.push_back("LD_LIBRARY_PATH=" + libraryPath);
+    launch.env.push_back("QPAX_VERBOSE=");
+    launch.timeoutSeconds = 10;
     LauncherRun r;
     {
       InsideDirectory inside(deep.fd());
-      r = d.runWith(spec);
+      r = d.runWith(launch);
     }
     expectBounded(r);
     switch (c.outcome) {
@@ -295,9 +295,9 @@ TEST(HostileEnvironment, ExecutablePathsNearAndPastThePathBuffers) {
         break;
       case kRunsFromLibraryPath:
         EXPECT_EQ(0, r.status);
-        EXPECT_EQ(statusAndListing(exe, c.embedded) + "build library name=" + kLibrary +
-                      "\n1. search " + deep.path() + "/runtime/tzora64/" + kLibrary +
-                      "\n2. search " + libraryPath + "\nFound " + kLibrary + " in " + d.appDir() +
+        EXPECT_EQ(statusAndListing(exe, c.embedded) + "build library name=" + kRuntimeLibraryName +
+                      "\n1. search " + deep.path() + "/runtime/tzora64/" + kRuntimeLibraryName +
+                      "\n2. search " + libraryPath + "\nFound " + kRuntimeLibraryName + " in " + d.appDir() +
                       "/runtime/tzora64\n" + kCompleted,
                   r.out);
         EXPECT_EQ("", r.err);
@@ -339,11 +339,11 @@ TEST(HostileEnvironment, ARootWithoutProc) {
   const std::string& root = d.root();
   // The launcher's libraries at their own paths; the proxy library in the system directory,
   // since without /proc the loader cannot resolve the launcher's $ORIGIN run path.
-  ProcessSpec ldd;
+  ProcessLaunch ldd;
   ldd.program = "/usr/bin/ldd";
   ldd.argv = {"ldd", builtLauncherPath()};
   ldd.env = {"PATH=/usr/bin:/bin"};
-  ProcessResult listed;
+  ProcessOutcome listed;
   std::string err;
   ASSERT_TRUE(runProcess(ldd, &listed, &err)) << err;
   ASSERT_EQ(0, listed.status) << listed.err;
@@ -354,26 +354,26 @@ TEST(HostileEnvironment, ARootWithoutProc) {
     size_t begin = line.find('/', arrow == std::string::npos ? 0 : arrow);
     if (begin == std::string::npos) continue;
     std::string library = line.substr(begin, line.find(' ', begin) - begin);
-    if (fs::path(library).filename() == "libqxzekztvrt.so") continue;
+    if (fs::path(library).filename() == kProxyLibraryName) continue;
     copyBelow(root, library, library);
     if (fs::path(library).filename() == "libc.so.6")
       systemDirectory = fs::path(library).parent_path();
   }
   ASSERT_FALSE(systemDirectory.empty()) << listed.out;
-  copyBelow(root, builtStandinPath(), systemDirectory + "/libqxzekztvrt.so");
+  copyBelow(root, builtStandinPath(), systemDirectory + "/" + kProxyLibraryName);
   ASSERT_FALSE(fs::exists(root + "/proc"));
 
   d.writeSidecar("params\n");
   copyBelow(root, builtLauncherPath(), "/tool");
   Deployment::writeArchive(root + "/tool.qpa", "params\n");
   fs::create_directories(root + "/work/runtime/tzora64");
-  writeFile(root + "/work/runtime/tzora64/" + kLibrary, "");
+  writeFile(root + "/work/runtime/tzora64/" + kRuntimeLibraryName, "");
 
   const std::string params = "mainParam=\nmainIntParam=0\ncomponentParam=\napplicationDirectory=";
   const std::string inApp = statusAndListing("/app/app", false) + foundInPlatformDirectory("/app") +
                             "Status:zekInitializeApplication completed\n" + params + "/app\n";
-  const std::string inRoot = statusAndListing("/tool", false) + "build library name=" + kLibrary +
-                             "\n1. search runtime/tzora64/" + kLibrary;
+  const std::string inRoot = statusAndListing("/tool", false) + "build library name=" + kRuntimeLibraryName +
+                             "\n1. search runtime/tzora64/" + kRuntimeLibraryName;
   struct Case {
     const char* name;
     std::string program, argv0, cwd;
@@ -384,23 +384,23 @@ TEST(HostileEnvironment, ARootWithoutProc) {
       {"relative argv[0]", "/app/app", "app", "/app", 0, inApp, ""},
       {"argv[0] naming nothing", "/app/app", "no-such-file", "/", 255, "", kNotFound},
       {"in the root directory", "/tool", "/tool", "/work", 0,
-       inRoot + "\nFind " + kLibrary +
+       inRoot + "\nFind " + kRuntimeLibraryName +
            " in runtime/tzora64\nStatus:zekInitializeApplication completed\n" + params + "\n",
        ""},
       {"in the root directory, no runtime below the working directory", "/tool", "/tool", "/", 255,
-       inRoot + "\n3. Try to find " + kLibrary + " in registry and preference settings\n",
+       inRoot + "\n3. Try to find " + kRuntimeLibraryName + " in registry and preference settings\n",
        kRuntimeMissing},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ProcessSpec spec;
-    spec.program = c.program;
-    spec.argv = {c.argv0};
-    spec.env = {"PATH=/usr/bin:/bin", "STANDIN_TRACE=/trace", "QPAX_VERBOSE="};
-    spec.chroot = root;
-    spec.cwd = c.cwd;
-    spec.timeoutSeconds = 10;
-    LauncherRun r = d.runWith(spec);
+    ProcessLaunch launch;
+    launch.program = c.program;
+    launch.argv = {c.argv0};
+    launch.env = {"PATH=/usr/bin:/bin", "STANDIN_TRACE=/trace", "QPAX_VERBOSE="};
+    launch.chroot = root;
+    launch.cwd = c.cwd;
+    launch.timeoutSeconds = 10;
+    LauncherRun r = d.runWith(launch);
     expectBounded(r);
     EXPECT_EQ(c.status, r.status);
     EXPECT_EQ(c.out, r.out);
@@ -435,14 +435,14 @@ TEST(HostileEnvironment, AnExecutableWithoutReadPermission) {
     if (c.sidecar) d.writeSidecar(kPayload);
     fs::permissions(d.executable(), c.mode);
     giveRootTo(d, kUnprivilegedUid);
-    ProcessSpec spec;
-    spec.program = d.executable();
-    spec.argv = {d.executable()};
-    spec.env = d.baseEnvironment();
-    spec.env.push_back("QPAX_VERBOSE=");
-    spec.uid = kUnprivilegedUid;
-    spec.timeoutSeconds = 10;
-    LauncherRun r = d.runWith(spec);
+    ProcessLaunch launch;
+    launch.program = d.executable();
+    launch.argv = {d.executable()};
+    launch.env = d.baseEnvironment();
+    launch.env.push_back("QPAX_VERBOSE=");
+    launch.uid = kUnprivilegedUid;
+    launch.timeoutSeconds = 10;
+    LauncherRun r = d.runWith(launch);
     expectBounded(r);
     EXPECT_EQ(c.status, r.status);
     std::string err = c.err;

@@ -9,21 +9,13 @@
 
 #include "archive/data_block_layout.h"
 #include "archive/data_block_writer.h"
+#include "tests/block_fixtures.h"
 #include "tests/deployment.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
-
-// The verbose listing of a default block with the given spans.
-std::string listing(const std::string& start, const std::string& complete) {
-  return "QPA_DataBlock:\nData block size = 8192 bytes\nversion str=V1DRN4000HBS1000ZTV1000\n"
-         "ZTV Major Version:7\0\0\0\nZTV Minor Version:14\0\0\nZTV Updater Version:1\0\0\0\n"
-         "UUID:"s +
-         std::string(128, '\0') + "\nStart message:" + start + "\nComplete message:" + complete +
-         "\n";
-}
 
 DataBlockFields messages(std::optional<std::string> start, std::optional<std::string> complete) {
   DataBlockFields f;
@@ -86,7 +78,7 @@ TEST(LauncherRun, VerboseSidecarListsEveryStepInOrder) {
                      "Status:QPA is embedded=false\n"
                      "Status:QPA file name=$EXE.qpa\n",
                      d) +
-                  listing("Hi", "Bye") + expand(kSearchFound, d) +
+                  defaultBlockListing("Hi", "Bye") + expand(kSearchFound, d) +
                   "Initializing Korvel Compiler Runtime version 7.14.1\nStarting Up:Hi\n"
                   "Status:zekInitializeApplication completed\nBye\n",
               r.out);
@@ -101,9 +93,10 @@ TEST(LauncherRun, EmbeddedArchiveIsReadThroughTheStreamAndListedTwice) {
   d.embed("out embedded\\n\nexit 7\n", messages(std::nullopt, "Bye\n"));
   LauncherRun r = d.run({}, {"QPAX_VERBOSE=1"});
   EXPECT_EQ(7, r.status);
-  EXPECT_EQ(expand("Status:Executable file full name=$EXE\n", d) + listing("", "Bye\n") +
-                "Status:QPA is embedded=true\n" + expand("Status:QPA file name=$EXE\n", d) +
-                listing("", "Bye\n") + expand(kSearchFound, d) +
+  EXPECT_EQ(expand("Status:Executable file full name=$EXE\n", d) +
+                defaultBlockListing("", "Bye\n") + "Status:QPA is embedded=true\n" +
+                expand("Status:QPA file name=$EXE\n", d) + defaultBlockListing("", "Bye\n") +
+                expand(kSearchFound, d) +
                 "Status:zekInitializeApplication completed\nBye\n\nembedded\n",
             r.out);
   EXPECT_EQ("", r.err);
@@ -285,13 +278,13 @@ TEST(LauncherStart, FindsItsOwnExecutableHoweverItIsStarted) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ProcessSpec spec;
-    spec.program = c.program;
-    spec.argv = c.argv;
-    spec.cwd = c.cwd;
-    spec.env = d.baseEnvironment();
-    spec.env.push_back("QPAX_VERBOSE=");
-    LauncherRun r = d.runWith(spec);
+    ProcessLaunch launch;
+    launch.program = c.program;
+    launch.argv = c.argv;
+    launch.cwd = c.cwd;
+    launch.env = d.baseEnvironment();
+    launch.env.push_back("QPAX_VERBOSE=");
+    LauncherRun r = d.runWith(launch);
     EXPECT_EQ(0, r.status);
     EXPECT_EQ(0u, r.out.find(expand("Status:Executable file full name=$EXE\n", d)));
     EXPECT_NE(std::string::npos, r.out.find("\nreal\n")) << r.out;
@@ -326,12 +319,12 @@ TEST(LauncherStart, AnAppendedArchiveIsFoundHoweverTheLauncherWasRun) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.program);
-    ProcessSpec spec;
-    spec.program = c.program;
-    spec.argv = c.argv;
-    spec.cwd = d.appDir();
-    spec.env = d.baseEnvironment();
-    LauncherRun r = d.runWith(spec);
+    ProcessLaunch launch;
+    launch.program = c.program;
+    launch.argv = c.argv;
+    launch.cwd = d.appDir();
+    launch.env = d.baseEnvironment();
+    LauncherRun r = d.runWith(launch);
     EXPECT_EQ(0, r.status);
     EXPECT_EQ("embedded\n", r.out);
     EXPECT_EQ("", r.err);
@@ -349,18 +342,18 @@ TEST(LauncherStart, ASymbolicLinkStartUsesTheLinksPathAndItsSidecar) {
   fs::create_symlink(d.executable(), link);
   Deployment::writeArchive(link + ".qpa", "out via link\\n\n");
   fs::create_directories(d.root() + "/runtime/tzora64");
-  writeFile(d.root() + "/runtime/tzora64/libqxzekztvrt.so.7.14.1", "");
+  writeFile(d.root() + "/runtime/tzora64/" + kRuntimeLibraryName, "");
   // Run by the name in argv[0], and by another name, so that argv[0] is taken only once the file
   // mapped as the program is found to be the one it names.
   for (const std::string& program : {link, "./link"s}) {
     SCOPED_TRACE(program);
-    ProcessSpec spec;
-    spec.program = program;
-    spec.argv = {link};
-    spec.cwd = d.root();
-    spec.env = d.baseEnvironment();
-    spec.env.push_back("QPAX_VERBOSE=");
-    LauncherRun r = d.runWith(spec);
+    ProcessLaunch launch;
+    launch.program = program;
+    launch.argv = {link};
+    launch.cwd = d.root();
+    launch.env = d.baseEnvironment();
+    launch.env.push_back("QPAX_VERBOSE=");
+    LauncherRun r = d.runWith(launch);
     EXPECT_EQ(0, r.status);
     EXPECT_EQ(0u, r.out.find("Status:Executable file full name=" + link +
                              "\n"

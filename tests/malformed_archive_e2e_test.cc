@@ -187,15 +187,15 @@ TEST(MalformedSidecar, APathThatIsNoRegularFileIsNotAnApplication) {
     SCOPED_TRACE(c.name);
     Deployment d;
     c.make(d);
-    ProcessSpec spec;
-    spec.program = d.executable();
-    spec.argv = {d.executable()};
-    spec.env = d.baseEnvironment();
-    spec.env.push_back("QPAX_VERBOSE=");
+    ProcessLaunch launch;
+    launch.program = d.executable();
+    launch.argv = {d.executable()};
+    launch.env = d.baseEnvironment();
+    launch.env.push_back("QPAX_VERBOSE=");
     // Without root the test's own user cannot read the file either.
-    if (geteuid() == 0) spec.uid = c.uid;
-    spec.timeoutSeconds = 10;
-    LauncherRun r = d.runWith(spec);
+    if (geteuid() == 0) launch.uid = c.uid;
+    launch.timeoutSeconds = 10;
+    LauncherRun r = d.runWith(launch);
     EXPECT_FALSE(r.timedOut);
     if (c.err.empty()) {
       EXPECT_EQ(0, r.status);

@@ -60,20 +60,20 @@ TEST(Memcheck, MainPathsAndFailuresAreClean) {
     if (c.sidecar) d.writeSidecar(payload, withMessages());
     if (!c.runtimeLibrary) d.removeRuntimeLibrary();
     std::string log = d.root() + "/memcheck.log";
-    ProcessSpec spec;
-    spec.program = "/usr/bin/valgrind";
-    spec.argv = {"valgrind",
-                 "--quiet",
-                 "--error-exitcode=99",
-                 "--leak-check=full",
-                 "--errors-for-leak-kinds=definite",
-                 "--log-file=" + log,
-                 d.executable(),
-                 "arg"};
-    spec.env = d.baseEnvironment();
-    spec.env.insert(spec.env.end(), c.env.begin(), c.env.end());
-    spec.timeoutSeconds = 120;
-    LauncherRun r = d.runWith(spec);
+    ProcessLaunch launch;
+    launch.program = "/usr/bin/valgrind";
+    launch.argv = {"valgrind",
+                   "--quiet",
+                   "--error-exitcode=99",
+                   "--leak-check=full",
+                   "--errors-for-leak-kinds=definite",
+                   "--log-file=" + log,
+                   d.executable(),
+                   "arg"};
+    launch.env = d.baseEnvironment();
+    launch.env.insert(launch.env.end(), c.env.begin(), c.env.end());
+    launch.timeoutSeconds = 120;
+    LauncherRun r = d.runWith(launch);
     EXPECT_EQ(c.status, r.status) << r.err;
     EXPECT_EQ("", readFile(log));
   }

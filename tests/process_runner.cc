@@ -13,13 +13,6 @@
 
 namespace {
 
-std::vector<char*> pointers(const std::vector<std::string>& texts) {
-  std::vector<char*> out;
-  for (const std::string& t : texts) out.push_back(const_cast<char*>(t.c_str()));
-  out.push_back(nullptr);
-  return out;
-}
-
 double now() {
   timespec ts;
   clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -28,15 +21,15 @@ double now() {
 
 }  // namespace
 
-bool runProcess(const ProcessSpec& spec, ProcessResult* result, std::string* err) {
-  *result = ProcessResult();
+bool runProcess(const ProcessLaunch& launch, ProcessOutcome* result, std::string* err) {
+  *result = ProcessOutcome();
   int outPipe[2], errPipe[2];
   if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
     *err = std::string("pipe: ") + strerror(errno);
     return false;
   }
-  std::vector<char*> argv = pointers(spec.argv);
-  std::vector<char*> env = pointers(spec.env);
+  std::vector<char*> argv = execArray(launch.argv);
+  std::vector<char*> env = execArray(launch.env);
   pid_t pid = fork();
   if (pid < 0) {
     *err = std::string("fork: ") + strerror(errno);
@@ -47,10 +40,11 @@ bool runProcess(const ProcessSpec& spec, ProcessResult* result, std::string* err
     dup2(errPipe[1], 2);
     int devNull = open("/dev/null", O_RDONLY);
     dup2(devNull, 0);
-    if (!spec.chroot.empty() && (chroot(spec.chroot.c_str()) != 0 || chdir("/") != 0)) _exit(126);
-    if (!spec.cwd.empty() && chdir(spec.cwd.c_str()) != 0) _exit(126);
-    if (spec.uid >= 0 && (setgid(spec.uid) != 0 || setuid(spec.uid) != 0)) _exit(126);
-    execve(spec.program.c_str(), argv.data(), env.data());
+    if (!launch.chroot.empty() && (chroot(launch.chroot.c_str()) != 0 || chdir("/") != 0))
+      _exit(126);
+    if (!launch.cwd.empty() && chdir(launch.cwd.c_str()) != 0) _exit(126);
+    if (launch.uid >= 0 && (setgid(launch.uid) != 0 || setuid(launch.uid) != 0)) _exit(126);
+    execve(launch.program.c_str(), argv.data(), env.data());
     _exit(127);
   }
   close(outPipe[1]);
@@ -59,7 +53,7 @@ bool runProcess(const ProcessSpec& spec, ProcessResult* result, std::string* err
   pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
   std::string* sinks[2] = {&result->out, &result->err};
   int open = 2;
-  double deadline = now() + spec.timeoutSeconds;
+  double deadline = now() + launch.timeoutSeconds;
   while (open > 0) {
     int wait = static_cast<int>((deadline - now()) * 1000);
     if (wait <= 0) {

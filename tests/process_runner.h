@@ -1,10 +1,12 @@
-// Running a program as a child process with an environment set whole, capturing its output.
+// Running a process to its end and capturing what it wrote: the unit, end-to-end and tool tests
+// all run programs through this.
 #pragma once
 
 #include <string>
-#include <vector>
 
-struct ProcessResult {
+#include "tests/process_launch.h"
+
+struct ProcessOutcome {
   int status = -1;  // the exit status, or 128 + the signal that ended the process
   std::string out;
   std::string err;
@@ -12,15 +14,6 @@ struct ProcessResult {
   long peakResidentKiB = 0;  // the child's peak resident set size
 };
 
-struct ProcessSpec {
-  std::string program;            // the file to execute
-  std::vector<std::string> argv;  // argv[0] included: the test chooses it
-  std::vector<std::string> env;   // NAME=VALUE entries; nothing is inherited
-  std::string cwd;                // empty: the test's own working directory
-  std::string chroot;             // non-empty: the child enters this root first (needs root)
-  int uid = -1;                   // >= 0: the child drops to this user (and its group) first
-  int timeoutSeconds = 30;        // the child is killed after this long
-};
-
-// Runs |spec| to its end. Fails only when the child cannot be started at all.
-bool runProcess(const ProcessSpec& spec, ProcessResult* result, std::string* err);
+// Runs |launch| to its end, standard input from /dev/null. Fails only when the child cannot be
+// started at all.
+bool runProcess(const ProcessLaunch& launch, ProcessOutcome* outcome, std::string* err);

@@ -22,7 +22,6 @@ namespace fs = std::filesystem;
 using namespace std::string_literals;
 
 const char kPayload[] = "out ok\\n\n";
-const char kLibrary[] = "libqxzekztvrt.so.7.14.1";
 
 struct Case {
   std::string name;
@@ -66,7 +65,7 @@ void expectAgreement(const Case& c) {
   // Without root the test's own user is as unprivileged as the case needs.
   const bool drop = c.unprivileged && geteuid() == 0;
   if (drop) giveRootTo(d, kUnprivilegedUid);
-  ProcessSpec launcher;
+  ProcessLaunch launcher;
   launcher.program = c.executable.empty() ? d.executable() : expand(c.executable, d);
   launcher.argv = {launcher.program};
   launcher.cwd = expand(c.cwd, d);
@@ -75,10 +74,10 @@ void expectAgreement(const Case& c) {
   launcher.uid = drop ? kUnprivilegedUid : -1;
   launcher.timeoutSeconds = 10;
 
-  ProcessSpec check = launcher;
+  ProcessLaunch check = launcher;
   check.program = drop ? d.stage(KORVEL_QPA_PATH) : KORVEL_QPA_PATH;
   check.argv = {"qpa", "check", launcher.program};
-  ProcessResult checked;
+  ProcessOutcome checked;
   std::string err;
   ASSERT_TRUE(runProcess(check, &checked, &err)) << err;
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive/data_block_writer.h"
+#include "tests/block_fixtures.h"
 #include "tests/deployment.h"
 
 namespace {
@@ -18,15 +19,15 @@ using namespace std::string_literals;
 // Runs the launcher from $ROOT/cwd with LD_LIBRARY_PATH set to |libraryPath| (unset when absent).
 LauncherRun runFromCwd(const Deployment& d, const std::optional<std::string>& libraryPath,
                        bool verbose) {
-  ProcessSpec spec;
-  spec.program = d.executable();
-  spec.argv = {d.executable()};
-  spec.cwd = d.root() + "/cwd";
-  fs::create_directories(spec.cwd);
-  spec.env = d.baseEnvironment();
-  if (libraryPath) spec.env.push_back("LD_LIBRARY_PATH=" + expand(*libraryPath, d));
-  if (verbose) spec.env.push_back("QPAX_VERBOSE=");
-  return d.runWith(spec);
+  ProcessLaunch launch;
+  launch.program = d.executable();
+  launch.argv = {d.executable()};
+  launch.cwd = d.root() + "/cwd";
+  fs::create_directories(launch.cwd);
+  launch.env = d.baseEnvironment();
+  if (libraryPath) launch.env.push_back("LD_LIBRARY_PATH=" + expand(*libraryPath, d));
+  if (verbose) launch.env.push_back("QPAX_VERBOSE=");
+  return d.runWith(launch);
 }
 
 // What a verbose run writes after the data block listing, whose last line is the complete message.
@@ -237,18 +238,8 @@ TEST(RuntimeSearch, VerboseRunThatFindsTheFileInTheSecondLibraryPathDirectory) {
   EXPECT_EQ(0, r.status);
   EXPECT_EQ(expand("Status:Executable file full name=$EXE\n"
                    "Status:QPA is embedded=false\n"
-                   "Status:QPA file name=$EXE.qpa\n"
-                   "QPA_DataBlock:\n"
-                   "Data block size = 8192 bytes\n"
-                   "version str=V1DRN4000HBS1000ZTV1000\n"
-                   "ZTV Major Version:7\0\0\0\n"
-                   "ZTV Minor Version:14\0\0\n"
-                   "ZTV Updater Version:1\0\0\0\n"
-                   "UUID:"s +
-                       std::string(128, '\0') +
-                       "\n"
-                       "Start message:Hi\n"
-                       "Complete message:Bye\n"
+                   "Status:QPA file name=$EXE.qpa\n"s +
+                       defaultBlockListing("Hi", "Bye") +
                        "build library name=libqxzekztvrt.so.7.14.1\n"
                        "1. search $DIR/runtime/tzora64/libqxzekztvrt.so.7.14.1\n"
                        "2. search $ROOT/usr/lib:$ROOT/opt/rt\n"

@@ -70,7 +70,7 @@ TEST(LocateArchiveParts, AFileShorterThanABlockHasNoParts) {
 }
 
 TEST(ReadArchiveFile, NamesTheFileAndWhyItHoldsNoArchive) {
-  ScratchDir dir;
+  ScratchDirectory dir;
   writeFile(dir.file("launcher"),
             "\x7f"
             "ELF" +

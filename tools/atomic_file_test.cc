@@ -21,7 +21,7 @@
 namespace {
 
 TEST(WriteFileAtomically, WritesAnyNameTheDirectoryTakesAndLeavesNoTemporaryFile) {
-  ScratchDir dir;
+  ScratchDirectory dir;
   for (size_t length : {size_t{1}, size_t{243}, size_t{244}, size_t{NAME_MAX}}) {
     std::string name(length, 'n');
     std::string err;
@@ -38,7 +38,7 @@ TEST(WriteFileAtomically, WritesAnyNameTheDirectoryTakesAndLeavesNoTemporaryFile
 // "fifo" or "socket". Links are described, not followed, so a replaced link shows.
 using Tree = std::map<std::string, std::string>;
 
-Tree describe(const ScratchDir& dir) {
+Tree describe(const ScratchDirectory& dir) {
   Tree tree;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path())) {
     std::string name = entry.path().lexically_relative(dir.path());
@@ -61,7 +61,7 @@ Tree describe(const ScratchDir& dir) {
 }
 
 // The map is sorted, so a directory is made before the names in it.
-void build(const ScratchDir& dir, const Tree& tree) {
+void build(const ScratchDirectory& dir, const Tree& tree) {
   for (const auto& [name, kind] : tree) {
     std::string path = dir.file(name);
     if (kind.rfind("file:", 0) == 0) {
@@ -86,7 +86,7 @@ void build(const ScratchDir& dir, const Tree& tree) {
   }
 }
 
-std::string withDir(std::string text, const ScratchDir& dir) {
+std::string withDir(std::string text, const ScratchDirectory& dir) {
   for (size_t at; (at = text.find("$D")) != std::string::npos;) text.replace(at, 2, dir.path());
   return text;
 }
@@ -136,7 +136,7 @@ TEST(WriteFileAtomically, WritesThroughLinksAndRefusesWhatIsNotARegularFile) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    ScratchDir dir;
+    ScratchDirectory dir;
     ASSERT_NO_FATAL_FAILURE(build(dir, row.before));
     std::string err;
     bool written = writeFileAtomically(dir.file("out"), {"n", "ew"}, 0640, &err);
@@ -167,7 +167,7 @@ constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 // Runs in the forked child and reports through its exit status when no signal ends it. A file size
 // limit stops the write part-way with SIGXFSZ, whose handler then sends the signal as a user's
 // Ctrl-C or kill would: the write is interrupted at the same point on every run.
-[[noreturn]] void writeUntilSignalled(const ScratchDir& dir, int ignored) {
+[[noreturn]] void writeUntilSignalled(const ScratchDirectory& dir, int ignored) {
   if (ignored != 0) signal(ignored, SIG_IGN);
   struct sigaction before[3];
   for (int i = 0; i < 3; ++i) sigaction(kCleanupSignals[i], nullptr, &before[i]);
@@ -201,7 +201,7 @@ TEST(WriteFileAtomically, ASignalDuringTheWriteRemovesTheTemporaryFileAndStillEn
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(strsignal(row.signal));
-    ScratchDir dir;
+    ScratchDirectory dir;
     writeFile(dir.file("out"), "old");
     gFirstSignal = row.ignored;
     gSignal = row.signal;

@@ -6,13 +6,13 @@
 #include <filesystem>
 #include <functional>
 
+#include "tests/deployment.h"
 #include "tools/qpa_test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const char kLibrary[] = "libqxzekztvrt.so.7.14.1";
 
 // A deployment for check: ROOT/app/tool (a stand-in for the launcher), its runtime library in
 // ROOT/app/runtime/tzora64, and the archive a case gives it. Nothing is ever run.
@@ -34,7 +34,7 @@ class CheckTest : public testing::Test {
   void pack(const std::string& out, std::vector<std::string> options) {
     std::vector<std::string> args = {"pack", payload_, "-o", out};
     args.insert(args.end(), options.begin(), options.end());
-    ProcessResult run = runQpa(args);
+    ProcessOutcome run = runQpa(args);
     ASSERT_EQ(run.status, 0) << run.err;
   }
 
@@ -42,18 +42,18 @@ class CheckTest : public testing::Test {
   std::string expand(std::string text) const {
     for (auto [key, value] : {std::pair<std::string, std::string>{"$APP", app_},
                               {"$ROOT", dir_.path()},
-                              {"$LIB", kLibrary}}) {
+                              {"$LIB", kRuntimeLibraryName}}) {
       for (size_t at; (at = text.find(key)) != std::string::npos;)
         text.replace(at, key.size(), value);
     }
     return text;
   }
 
-  ScratchDir dir_;
+  ScratchDirectory dir_;
   std::string app_ = dir_.file("app");
   std::string exe_ = app_ + "/tool";
   std::string launcher_ = dir_.file("launcher");
-  std::string library_ = app_ + "/runtime/tzora64/" + kLibrary;
+  std::string library_ = app_ + "/runtime/tzora64/" + kRuntimeLibraryName;
   std::string payload_ = dir_.file("app.payload");
 };
 
@@ -92,7 +92,7 @@ TEST_F(CheckTest, ShowsEachStepAndTheLaunchersErrorLines) {
       {"appended archive without a start message",
        [](CheckTest* t) {
          t->pack(t->dir_.file("app.qpa"), {});
-         ProcessResult run =
+         ProcessOutcome run =
              runQpa({"embed", t->launcher_, t->dir_.file("app.qpa"), "-o", t->exe_, "--replace"});
          ASSERT_EQ(run.status, 0) << run.err;
        },
@@ -118,7 +118,7 @@ TEST_F(CheckTest, ShowsEachStepAndTheLaunchersErrorLines) {
          t->pack(t->exe_ + ".qpa", {});
          fs::remove(t->library_);
          fs::create_directory(t->dir_.file("b"));
-         writeFile(t->dir_.file("b/") + kLibrary, "");
+         writeFile(t->dir_.file("b/") + kRuntimeLibraryName, "");
        },
        {"LD_LIBRARY_PATH=$ROOT/a: $ROOT/b/ :$ROOT/c"},
        0,
@@ -198,7 +198,7 @@ TEST_F(CheckTest, ShowsEachStepAndTheLaunchersErrorLines) {
     c.deploy(this);
     std::vector<std::string> env;
     for (const std::string& entry : c.env) env.push_back(expand(entry));
-    ProcessResult run = runProcess(QPA_PATH, {"check", exe_}, env);
+    ProcessOutcome run = runProgram(QPA_PATH, {"check", exe_}, env);
     EXPECT_EQ(run.status, c.status);
     EXPECT_EQ(run.out, expand(c.out));
     EXPECT_EQ(run.err, expand(c.err));

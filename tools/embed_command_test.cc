@@ -21,7 +21,7 @@ class EmbedTest : public PackedAppTest {
 };
 
 TEST_F(EmbedTest, AppendsPayloadAndBlockPointingPastTheLauncher) {
-  ProcessResult run = runQpa({"embed", launcher_, archive_, "-o", out_});
+  ProcessOutcome run = runQpa({"embed", launcher_, archive_, "-o", out_});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "");
@@ -50,7 +50,7 @@ TEST_F(EmbedTest, ReplacesACarriedArchiveOnlyWhenTold) {
   ASSERT_EQ(runQpa({"pack", payload_, "-o", other, "--start-message", "Again"}).status, 0);
   const std::string again = dir_.file("again");
 
-  ProcessResult run = runQpa({"embed", out_, other, "-o", again});
+  ProcessOutcome run = runQpa({"embed", out_, other, "-o", again});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err,
             "qpa: " + out_ + " already carries an archive (give --replace to replace it)\n");
@@ -78,7 +78,7 @@ TEST_F(EmbedTest, BadInputGivesOneLineAndNoFile) {
   writeFile(dir_.file("short"), "12345");
   // It carries an archive by the launcher's probe, but is no executable to keep.
   writeFile(dir_.file("bare"), readFile(archive_));
-  ProcessResult run = runQpa({"pack", payload_, "-o", dir_.file("other.qpa"), "--tag", "OTHER"});
+  ProcessOutcome run = runQpa({"pack", payload_, "-o", dir_.file("other.qpa"), "--tag", "OTHER"});
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string missing = dir_.file("missing");
   expectRefused(dir_,

@@ -22,7 +22,7 @@ class ExtractTest : public PackedAppTest {
 // there.
 TEST_F(ExtractTest, WritesThePayloadOfAnArchiveOrAnExecutable) {
   for (const std::string& file : {archive_, exe_}) {
-    ProcessResult run = runQpa({"extract", file, "-o", out_});
+    ProcessOutcome run = runQpa({"extract", file, "-o", out_});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "");

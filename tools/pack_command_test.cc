@@ -23,7 +23,7 @@ class PackTest : public testing::Test {
   void pack(std::vector<std::string> options) {
     std::vector<std::string> args = {"pack", payload_, "-o", out_};
     args.insert(args.end(), options.begin(), options.end());
-    ProcessResult run = runQpa(args);
+    ProcessOutcome run = runQpa(args);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "");
@@ -42,7 +42,7 @@ class PackTest : public testing::Test {
                                          layout::kTextOffsetFields[which].offset));
   }
 
-  ScratchDir dir_;
+  ScratchDirectory dir_;
   std::string payload_ = dir_.file("app.payload");
   std::string out_ = dir_.file("out.qpa");
   std::string payloadBytes_ = "out Hello\\n\n\0\xff binary tail"s;
@@ -204,10 +204,10 @@ TEST_F(PackTest, TextsThatFillTheTextAreaExactlyFit) {
 }
 
 TEST(HelloExample, PacksItsPayloadWithAStartAndACompleteMessage) {
-  ScratchDir dir;
+  ScratchDirectory dir;
   std::string out = dir.file("hello.qpa");
-  ProcessResult run =
-      runProcess("/bin/sh", {HELLO_DIR "/pack.sh", QPA_PATH, out}, {"PATH=/usr/bin:/bin"});
+  ProcessOutcome run =
+      runProgram("/bin/sh", {HELLO_DIR "/pack.sh", QPA_PATH, out}, {"PATH=/usr/bin:/bin"});
   ASSERT_EQ(run.status, 0) << run.err;
   std::string payload = readFile(HELLO_DIR "/hello.payload");
   ASSERT_FALSE(payload.empty());

@@ -15,12 +15,12 @@ TEST(QpaCommandLine, EverySubcommandExplainsItself) {
       {"strip", "Usage: qpa strip [OPTIONS] EXECUTABLE\n"},
   };
   for (const auto& [name, usage] : usages) {
-    ProcessResult run = runQpa({name, "--help"});
+    ProcessOutcome run = runQpa({name, "--help"});
     EXPECT_EQ(run.status, 0) << name;
     EXPECT_NE(run.out.find(usage), std::string::npos) << run.out;
     EXPECT_EQ(run.err, "") << name;
   }
-  ProcessResult run = runQpa({"--help"});
+  ProcessOutcome run = runQpa({"--help"});
   EXPECT_EQ(run.status, 0);
   for (const auto& [name, usage] : usages) {
     EXPECT_NE(run.out.find("\n  " + name + " "), std::string::npos) << name << "\n" << run.out;
@@ -28,7 +28,7 @@ TEST(QpaCommandLine, EverySubcommandExplainsItself) {
 }
 
 TEST(QpaCommandLine, ASubcommandIsNeeded) {
-  ProcessResult run = runQpa({});
+  ProcessOutcome run = runQpa({});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err,

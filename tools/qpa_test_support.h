@@ -1,42 +1,23 @@
-// What the qpa tests share: running the real qpa binary, and a scratch directory for its files.
+// What the qpa tests share: running the real qpa binary on files in a scratch directory.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
-struct ProcessResult {
-  int status = -1;  // the exit status, or -1 when the process did not exit normally
-  std::string out;
-  std::string err;
-};
+#include "tests/file_bytes.h"
+#include "tests/process_runner.h"
+#include "tests/scratch_directory.h"
 
-// Runs |program| with |args| and an environment of just |env|, capturing both output streams.
-ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::vector<std::string>& env);
+// Runs |program| with |args| (argv[0] is |program|) and an environment of just |env|, capturing
+// both output streams; a child that cannot be started fails the test.
+ProcessOutcome runProgram(const std::string& program, const std::vector<std::string>& args,
+                          const std::vector<std::string>& env);
 
 // Runs the qpa binary under test with an empty environment.
-ProcessResult runQpa(const std::vector<std::string>& args);
-
-// A fresh directory, removed with everything in it when the object goes.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-  // The names in the directory, hidden ones included.
-  std::set<std::string> names() const;
-
- private:
-  std::string path_;
-};
+ProcessOutcome runQpa(const std::vector<std::string>& args);
 
 // A bad invocation of qpa and the one error line it must answer with.
 struct RefusedRun {
@@ -45,10 +26,8 @@ struct RefusedRun {
 };
 // Runs each: exit status 1, nothing on standard output, exactly its error line, and |dir| left as
 // it was, with no partial or temporary file.
-void expectRefused(const ScratchDir& dir, const std::vector<RefusedRun>& runs);
+void expectRefused(const ScratchDirectory& dir, const std::vector<RefusedRun>& runs);
 
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& bytes, mode_t mode = 0644);
 mode_t permissionBits(const std::string& path);
 
 // The files the embed, extract and strip tests start from: a payload packed into app.qpa, and that
@@ -63,7 +42,7 @@ class PackedAppTest : public testing::Test {
   void makeApp(const std::string& payloadBytes, mode_t launcherMode,
                const std::vector<std::string>& packOptions = {});
 
-  ScratchDir dir_;
+  ScratchDirectory dir_;
   std::string payload_ = dir_.file("app.payload");
   std::string archive_ = dir_.file("app.qpa");
   std::string launcher_ = dir_.file("launcher");

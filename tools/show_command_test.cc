@@ -18,11 +18,11 @@ class ShowTest : public testing::Test {
   void pack(const std::string& out, std::vector<std::string> options) {
     std::vector<std::string> args = {"pack", payload_, "-o", out};
     args.insert(args.end(), options.begin(), options.end());
-    ProcessResult run = runQpa(args);
+    ProcessOutcome run = runQpa(args);
     ASSERT_EQ(run.status, 0) << run.err;
   }
 
-  ScratchDir dir_;
+  ScratchDirectory dir_;
   std::string payload_ = dir_.file("app.payload");
   std::string archive_ = dir_.file("app.qpa");
 };
@@ -41,7 +41,7 @@ const std::vector<std::string> kEveryField = {"--uuid=id-1",
 
 TEST_F(ShowTest, ShowsEveryFieldAsTheReaderYieldsIt) {
   pack(archive_, kEveryField);
-  ProcessResult run = runQpa({"show", archive_});
+  ProcessOutcome run = runQpa({"show", archive_});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out, "file: " + archive_ +
@@ -70,7 +70,7 @@ TEST_F(ShowTest, ShowsEveryFieldAsTheReaderYieldsIt) {
 
 TEST_F(ShowTest, JsonHoldsTheSameAsOneDocument) {
   pack(archive_, kEveryField);
-  ProcessResult run = runQpa({"show", "--json", archive_});
+  ProcessOutcome run = runQpa({"show", "--json", archive_});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
   json expected = {
@@ -117,7 +117,7 @@ TEST_F(ShowTest, AnExecutablesPayloadFollowsTheExecutable) {
             "ELF" +
                 std::string(96, 'L'));
   ASSERT_EQ(runQpa({"embed", launcher, archive_, "-o", exe}).status, 0);
-  ProcessResult run = runQpa({"show", exe});
+  ProcessOutcome run = runQpa({"show", exe});
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.out.find("\nembeddedArchiveParam: 100\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("\npayload: 7 bytes at offset 100, after an executable of 100 bytes\n"),
@@ -182,14 +182,14 @@ TEST_F(ShowTest, ABlockTheLauncherDoesNotAcceptIsShownWithTheReason) {
     std::string expected = "file: " + dir_.file(row.file) + "\n" + row.out;
     for (size_t at; (at = expected.find("$DIR")) != std::string::npos;)
       expected.replace(at, 4, dir_.path());
-    ProcessResult run = runQpa({"show", dir_.file(row.file)});
+    ProcessOutcome run = runQpa({"show", dir_.file(row.file)});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, expected);
     EXPECT_EQ(run.err, "");
   }
   // A block the reader accepts, for a runtime the launcher does not serve.
   pack(dir_.file("v8.qpa"), {"--major", "8"});
-  ProcessResult run = runQpa({"show", dir_.file("v8.qpa")});
+  ProcessOutcome run = runQpa({"show", dir_.file("v8.qpa")});
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.out.find("\ndata block: accepted\nruntime version: refused: the launcher accepts "
                          "7.14 only\n"),

@@ -13,7 +13,7 @@ class StripTest : public PackedAppTest {
 };
 
 TEST_F(StripTest, GivesBackTheExecutableWithItsPermissions) {
-  ProcessResult run = runQpa({"strip", exe_, "-o", out_});
+  ProcessOutcome run = runQpa({"strip", exe_, "-o", out_});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "");

@@ -1,6 +1,7 @@
-// A process started afresh as a user starts the launcher: an environment that the caller sets
-// whole, standard input from /dev/null and its output to /dev/null (or to files, for the check
-// run), timed from the spawn until it has been reaped.
+// A process started afresh as a user starts the launcher, for the benchmark: an environment that
+// the caller sets whole, standard input from /dev/null and its output to /dev/null (or to files,
+// for the check run), timed from the spawn until it has been reaped. posix_spawn, not fork: it
+// costs the parent far less, which is part of what is timed.
 #pragma once
 
 #include <spawn.h>
@@ -8,14 +9,9 @@
 #include <string>
 #include <vector>
 
-struct ProcessSpec {
-  std::string program;
-  std::vector<std::string> argv;
-  std::vector<std::string> env;
-  std::string cwd;  // empty: the benchmark's own
-};
+#include "tests/process_launch.h"
 
-struct ProcessRun {
+struct TimedRun {
   int status = -1;      // the exit status, or 128 + the signal that ended it
   double seconds = 0;   // wall time from the spawn until the process was reaped
   long peakRssKiB = 0;  // the peak resident set in KiB, from measurePeakRss
@@ -23,28 +19,30 @@ struct ProcessRun {
 
 class TimedProcess {
  public:
-  explicit TimedProcess(ProcessSpec spec);
+  // Takes the program, argv, environment and directory of |launch|. A timed run is never killed,
+  // and refuses a launch that asks for another root or user.
+  explicit TimedProcess(ProcessLaunch launch);
   TimedProcess(const TimedProcess&) = delete;
   TimedProcess& operator=(const TimedProcess&) = delete;
 
-  const ProcessSpec& spec() const { return spec_; }
+  const ProcessLaunch& launch() const { return launch_; }
 
   // Runs the process once, its standard output and error written to the files at |outPath| and
   // |errPath|.
-  bool run(ProcessRun* run, std::string* err, const std::string& outPath = "/dev/null",
+  bool run(TimedRun* run, std::string* err, const std::string& outPath = "/dev/null",
            const std::string& errPath = "/dev/null") const;
 
   // Runs the process once through the peak resident set probe at |probePath|, which writes the
   // figure to the file at |resultPath|; |run| gets the status and the figure, not the time.
-  bool measurePeakRss(const std::string& probePath, const std::string& resultPath, ProcessRun* run,
+  bool measurePeakRss(const std::string& probePath, const std::string& resultPath, TimedRun* run,
                       std::string* err) const;
 
  private:
   bool spawn(const std::string& program, char* const* argv, const std::string& outPath,
-             const std::string& errPath, const std::string& resultPath, ProcessRun* run,
+             const std::string& errPath, const std::string& resultPath, TimedRun* run,
              std::string* err) const;
 
-  ProcessSpec spec_;
+  ProcessLaunch launch_;
   std::vector<char*> argv_;
   std::vector<char*> env_;
 };

@@ -1,4 +1,4 @@
-#include "bench/timed_process.h"
+#include "tests/timed_process.h"
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -9,13 +9,6 @@
 #include <fstream>
 
 namespace {
-
-std::vector<char*> pointers(std::vector<std::string>& texts) {
-  std::vector<char*> out;
-  for (std::string& text : texts) out.push_back(text.data());
-  out.push_back(nullptr);
-  return out;
-}
 
 double now() {
   timespec ts;
@@ -46,40 +39,44 @@ class FileActions {
 
 }  // namespace
 
-TimedProcess::TimedProcess(ProcessSpec spec) : spec_(std::move(spec)) {
-  argv_ = pointers(spec_.argv);
-  env_ = pointers(spec_.env);
+TimedProcess::TimedProcess(ProcessLaunch launch) : launch_(std::move(launch)) {
+  argv_ = execArray(launch_.argv);
+  env_ = execArray(launch_.env);
 }
 
-bool TimedProcess::run(ProcessRun* run, std::string* err, const std::string& outPath,
+bool TimedProcess::run(TimedRun* run, std::string* err, const std::string& outPath,
                        const std::string& errPath) const {
-  return spawn(spec_.program, argv_.data(), outPath, errPath, "", run, err);
+  return spawn(launch_.program, argv_.data(), outPath, errPath, "", run, err);
 }
 
 bool TimedProcess::measurePeakRss(const std::string& probePath, const std::string& resultPath,
-                                  ProcessRun* run, std::string* err) const {
-  std::vector<std::string> args = {probePath, spec_.program};
-  args.insert(args.end(), spec_.argv.begin(), spec_.argv.end());
-  std::vector<char*> argv = pointers(args);
-  ProcessRun probed;
+                                  TimedRun* run, std::string* err) const {
+  std::vector<std::string> args = {probePath, launch_.program};
+  args.insert(args.end(), launch_.argv.begin(), launch_.argv.end());
+  std::vector<char*> argv = execArray(args);
+  TimedRun probed;
   if (!spawn(probePath, argv.data(), "/dev/null", "/dev/null", resultPath, &probed, err)) {
     return false;
   }
   std::ifstream result(resultPath);
   long peakRssKiB = 0;
   if (!(result >> peakRssKiB)) {
-    *err = "the probe gave no peak resident set for " + spec_.program;
+    *err = "the probe gave no peak resident set for " + launch_.program;
     return false;
   }
-  *run = ProcessRun{probed.status, 0, peakRssKiB};
+  *run = TimedRun{probed.status, 0, peakRssKiB};
   return true;
 }
 
 bool TimedProcess::spawn(const std::string& program, char* const* argv, const std::string& outPath,
-                         const std::string& errPath, const std::string& resultPath, ProcessRun* run,
+                         const std::string& errPath, const std::string& resultPath, TimedRun* run,
                          std::string* err) const {
+  if (!launch_.chroot.empty() || launch_.uid >= 0) {
+    *err = "a timed run of " + program + " takes no other root or user";
+    return false;
+  }
   FileActions actions;
-  if (!actions.set(spec_.cwd, outPath, errPath, resultPath)) {
+  if (!actions.set(launch_.cwd, outPath, errPath, resultPath)) {
     *err = "cannot set up the descriptors of " + program;
     return false;
   }
