@@ -9,10 +9,8 @@
 bool readDataBlock(const std::string& path, DataBlock* block, std::string* err,
                    std::ostream* listing) {
   *block = DataBlock();
-  // Only a block of exactly kBlockSize bytes can be valid, so read that much in one go and check
-  // the trailer inside it, instead of trusting the trailer to say how much to read. The buffer is
-  // on the stack, whose pages the start-up's two reads of a block share, where heap buffers
-  // would each take fresh pages, a page fault apiece.
+  // Only a block of exactly kBlockSize bytes can be valid: one read of that much, the trailer
+  // checked inside it. On the stack, whose pages both of start-up's reads share.
   std::array<unsigned char, layout::kBlockSize> bytes;
   if (!readFileTail(path, bytes.size(), bytes.data(), err) ||
       !dataBlockFromTail(bytes.data(), block, err)) {

@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 namespace {
-// Made before main and never destroyed: nothing of it needs undoing at exit, and a destructor
-// would cost every start-up the registration of an exit handler.
+// Made before main and never destroyed: nothing of it needs undoing, and start-up registers no
+// exit handler for it.
 LauncherState& gState = *new LauncherState;
 }  // namespace
 

@@ -1,7 +1,6 @@
 // Trimming white space as the classic locale classifies it: space, tab, line feed, vertical tab,
 // form feed and carriage return. The launcher never changes the process's global locale, so this
-// is exactly what a trim with that locale removes, without building the locale's facets, which
-// costs a start-up more than all its own work.
+// removes exactly what a trim with that locale removes, without building the locale's facets.
 #pragma once
 
 #include <string>

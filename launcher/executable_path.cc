@@ -20,12 +20,12 @@ constexpr size_t kRealpathBufferSize = 4096;
 constexpr size_t kExeLinkBufferSize = 4096;
 constexpr size_t kExecutablePathBufferSize = 8193;
 
-// The stand-in reads the maps with code of its own, so that it cannot share a fault it must catch.
 // What /proc/self/maps says of the mapping that holds |address|. The maps are read only up to
 // that line: the kernel writes the lines as they are read, and the launcher's own code lies in
 // its first lines, so a start-up does not pay for all of them. kOther when they cannot be read
 // or do not list the address.
 MapsLine readMappedFile(const void* address, MappedFile* file) {
+  // The stand-in has a maps reader of its own, so that it cannot share a fault it must catch.
   int fd = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
   if (fd < 0) return MapsLine::kOther;
   uintptr_t wanted = reinterpret_cast<uintptr_t>(address);
@@ -65,8 +65,7 @@ bool isDescriptorName(const char* name) { return strncmp(name, "/dev/fd/", 8) ==
 
 // True when |name| is the very path that the kernel was asked to run and |object| is the program
 // that the kernel loaded for it (not one that the dynamic loader, run as a program, loaded): the
-// name then names the file mapped there, and the maps need not be read, which would cost a
-// start-up more than all the rest of its search for its own executable.
+// name then names the file mapped there, and the maps need not be read.
 bool isExecutedName(const char* name, const Dl_info& object) {
   const char* executed = reinterpret_cast<const char*>(getauxval(AT_EXECFN));
   const void* programHeaders = reinterpret_cast<const void*>(getauxval(AT_PHDR));
@@ -77,8 +76,7 @@ bool isExecutedName(const char* name, const Dl_info& object) {
 }
 
 // The target of /proc/self/exe when it reads as an absolute path that fits its buffer. A frame of
-// its own, so that its buffer deepens the stack only when the link is read: every page of stack
-// that start-up reaches costs it a page fault.
+// its own, so that its buffer deepens the stack only when the link is read.
 [[gnu::noinline]] bool readExecutableLink(std::string* path) {
   char link[kExeLinkBufferSize];
   ssize_t n = readlink("/proc/self/exe", link, sizeof link);

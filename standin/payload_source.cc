@@ -45,10 +45,8 @@ bool readRange(int fd, int64_t offset, std::string* payload, std::string* reason
         "the payload offset " + std::to_string(offset) + " lies outside 0.." + std::to_string(end);
     return false;
   }
-  // A program is text and ends at the first NUL byte: what follows it, however large (a sparse
-  // archive's zero bytes), is never read. It is read straight into |payload| in pieces that
-  // double: a small program costs one small read, and no buffer deepens the runtime thread's
-  // fresh stack, each of whose pages costs the start-up a page fault.
+  // A program ends at the first NUL byte, and nothing after it is read. Read into |payload| in
+  // doubling pieces: a small program takes one small read, and no buffer deepens the stack.
   payload->clear();
   size_t piece = 256;
   for (int64_t at = offset; at < end; piece = std::min<size_t>(piece * 2, size_t{1} << 20)) {
@@ -72,8 +70,8 @@ bool readRange(int fd, int64_t offset, std::string* payload, std::string* reason
 }
 
 // True, with the path in |path|, when |line| of /proc/self/maps, "start-end perms offset dev
-// inode path", holds the address |wanted| and names a file. Parsed by hand: scanf's code would
-// cost a start-up more page faults than all the rest of the lookup.
+// inode path", holds the address |wanted| and names a file. Parsed by hand, so that a start-up
+// runs no scanf.
 bool mapsLineNamesFile(std::string_view line, uintptr_t wanted, std::string* path) {
   uintptr_t start = 0, end = 0;
   const char* at = line.data();
@@ -117,12 +115,9 @@ bool inMainProgramFilePages(uintptr_t address) {
 
 // True, with the path in |path|, when |address| lies in the main program's file pages and the
 // kernel loaded that program itself. Its file is then the one the kernel ran: by the absolute name
-// it was run by, which costs no system call (the launcher has read its own block by that name
-// too), unless that is the name /dev/fd/N of a descriptor it was run from, or else the target of
-// /proc/self/exe. The link's first lookup in a fresh process costs
-// about as much as the launcher's other start-up calls together, and reading the maps more. A
-// program run as the dynamic loader's argument (no interpreter base) is left to the maps, since
-// both the name and the link then name the loader.
+// it was run by, which takes no system call, unless that is a descriptor's /dev/fd/N; otherwise
+// the target of /proc/self/exe. A program run as the dynamic loader's argument (no interpreter
+// base) is left to the maps, since both the name and the link then name the loader.
 bool findMainProgramFile(uintptr_t address, std::string* path) {
   if (getauxval(AT_BASE) == 0 || !inMainProgramFilePages(address)) return false;
   const char* executed = reinterpret_cast<const char*>(getauxval(AT_EXECFN));
@@ -147,9 +142,9 @@ bool findMainProgramFile(uintptr_t address, std::string* path) {
   return true;
 }
 
-// The launcher reads the maps with code of its own, so that the two cannot share a fault.
 // The lookup through /proc/self/maps, for any address.
 bool findInMaps(uintptr_t wanted, std::string* path) {
+  // Apart from the launcher's maps reader, so that the two cannot share a fault.
   int fd = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   // Read only up to the line that holds the address: the kernel makes the lines as they are read,

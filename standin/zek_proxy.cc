@@ -50,9 +50,8 @@ struct Runtime {
   intptr_t lastId = 0;
 };
 
-// Made when the library is loaded and never destroyed: nothing of the state needs undoing at exit,
-// and a state made at its first use would cost the first call the binding of the two library
-// functions that guard it.
+// Made when the library is loaded and never destroyed: nothing of it needs undoing, and no call
+// goes through a guard on it.
 Runtime& runtimeState = *new Runtime;
 
 Runtime& runtime() { return runtimeState; }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fails when the folders depend on each other in a circle, through #include lines or CMake library
-# links, and names the edges; the layers are only readable while every dependency points one way.
+# links (a test's too), and names the edges; with --edges it lists them all. The layers read one
+# way only while every dependency points one way.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,14 +22,15 @@ for folder in "${folders[@]}"; do
                 cut -d'"' -f2 | tr -d / | sort -u); do
     [ "$used" != "$folder" ] && edges+="$folder $used include"$'\n'
   done
-  for token in $(tr '\n' ' ' <"$folder/CMakeLists.txt" | grep -o 'target_link_libraries([^)]*)' |
-                 tr '()' '  '); do
+  for token in $(tr '\n' ' ' <"$folder/CMakeLists.txt" |
+                 grep -oE '(target_link_libraries|korvel_add_test)\([^)]*\)' | tr '()' '  '); do
     used=${home[$token]:-}
     [ -n "$used" ] && [ "$used" != "$folder" ] && edges+="$folder $used link"$'\n'
   done
 done
 edges=$(sort -u <<<"$edges" | sed '/^$/d')
 
+if [ "${1:-}" = --edges ]; then echo "$edges"; fi
 # tsort reads "A B" as A before B and fails on a loop, whatever its length.
 if ! cut -d' ' -f1,2 <<<"$edges" | tsort >/dev/null 2>&1; then
   echo "check_layers: the folders depend on each other in a circle:" >&2
