@@ -43,8 +43,8 @@ std::string statusAndListing(const std::string& exe, bool embedded) {
 
 std::string foundInPlatformDirectory(const std::string& dir) {
   return std::string("build library name=") + kRuntimeLibraryName + "\n1. search " + dir +
-         "/runtime/tzora64/" + kRuntimeLibraryName + "\nFind " + kRuntimeLibraryName + " in " + dir +
-         "/runtime/tzora64\n";
+         "/runtime/tzora64/" + kRuntimeLibraryName + "\nFind " + kRuntimeLibraryName + " in " +
+         dir + "/runtime/tzora64\n";
 }
 
 const char kCompleted[] = "Status:zekInitializeApplication completed\nok\n";
@@ -91,10 +91,10 @@ TEST(HostileEnvironment, ValuesAtTheKernelsLimitForOneString) {
   ASSERT_EQ(kMaxEnvironmentString, name.size() + libraryPath.size());
   std::string verbose = "QPAX_VERBOSE=" + std::string(kMaxEnvironmentString - 13, 'v');
 
-  const std::string found = statusAndListing(d.executable(), false) +
-                            "build library name=" + kRuntimeLibraryName + "\n1. search " + d.appDir() +
-                            "/runtime/tzora64/" + kRuntimeLibraryName + "\n2. search " + libraryPath +
-                            "\nFound " + kRuntimeLibraryName + " in " + hitDir + "\n" + kCompleted;
+  const std::string found =
+      statusAndListing(d.executable(), false) + "build library name=" + kRuntimeLibraryName +
+      "\n1. search " + d.appDir() + "/runtime/tzora64/" + kRuntimeLibraryName + "\n2. search " +
+      libraryPath + "\nFound " + kRuntimeLibraryName + " in " + hitDir + "\n" + kCompleted;
   struct Case {
     const char* name;
     std::vector<std::string> env;
@@ -297,8 +297,8 @@ TEST(HostileEnvironment, ExecutablePathsNearAndPastThePathBuffers) {
         EXPECT_EQ(0, r.status);
         EXPECT_EQ(statusAndListing(exe, c.embedded) + "build library name=" + kRuntimeLibraryName +
                       "\n1. search " + deep.path() + "/runtime/tzora64/" + kRuntimeLibraryName +
-                      "\n2. search " + libraryPath + "\nFound " + kRuntimeLibraryName + " in " + d.appDir() +
-                      "/runtime/tzora64\n" + kCompleted,
+                      "\n2. search " + libraryPath + "\nFound " + kRuntimeLibraryName + " in " +
+                      d.appDir() + "/runtime/tzora64\n" + kCompleted,
                   r.out);
         EXPECT_EQ("", r.err);
         break;
@@ -372,7 +372,8 @@ TEST(HostileEnvironment, ARootWithoutProc) {
   const std::string params = "mainParam=\nmainIntParam=0\ncomponentParam=\napplicationDirectory=";
   const std::string inApp = statusAndListing("/app/app", false) + foundInPlatformDirectory("/app") +
                             "Status:zekInitializeApplication completed\n" + params + "/app\n";
-  const std::string inRoot = statusAndListing("/tool", false) + "build library name=" + kRuntimeLibraryName +
+  const std::string inRoot = statusAndListing("/tool", false) +
+                             "build library name=" + kRuntimeLibraryName +
                              "\n1. search runtime/tzora64/" + kRuntimeLibraryName;
   struct Case {
     const char* name;
@@ -388,7 +389,8 @@ TEST(HostileEnvironment, ARootWithoutProc) {
            " in runtime/tzora64\nStatus:zekInitializeApplication completed\n" + params + "\n",
        ""},
       {"in the root directory, no runtime below the working directory", "/tool", "/tool", "/", 255,
-       inRoot + "\n3. Try to find " + kRuntimeLibraryName + " in registry and preference settings\n",
+       inRoot + "\n3. Try to find " + kRuntimeLibraryName +
+           " in registry and preference settings\n",
        kRuntimeMissing},
   };
   for (const Case& c : cases) {

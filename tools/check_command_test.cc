@@ -13,7 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-
 // A deployment for check: ROOT/app/tool (a stand-in for the launcher), its runtime library in
 // ROOT/app/runtime/tzora64, and the archive a case gives it. Nothing is ever run.
 // Its members are public so that the cases' deploy functions can reach them.
