@@ -398,7 +398,7 @@ void writeLoaderText(const Check& c, const CheckEnvironment& environment, std::o
       << (environment.libraryPath ? quoted(*environment.libraryPath) : "unset") << "\n";
   for (const LibraryLine& line : c.libraries) {
     if (!line.library.searched) continue;
-    out << (line.neededByExecutable ? "needed library " : "library loaded for another ")
+    out << (line.neededByExecutable ? "needed library " : "indirectly needed library ")
         << escapeText(line.library.name) << ": ";
     if (line.library.found) {
       out << escapeText(line.library.path) << ", " << describeOrigin(line.origin) << "\n";
@@ -410,20 +410,29 @@ void writeLoaderText(const Check& c, const CheckEnvironment& environment, std::o
     out << "version need not met: " << escapeText(missing.version) << " of "
         << escapeText(missing.library) << ", needed by " << escapeText(missing.requiredBy) << "\n";
   }
+  bool libraryMissing = false;
+  for (const LibraryLine& line : c.libraries) libraryMissing |= !line.library.found;
+  // Every symbol of a missing library is undefined too; the missing library says it all.
+  if (libraryMissing && !c.listing.undefinedSymbols.empty()) {
+    out << "undefined symbols: " << c.listing.undefinedSymbols.size()
+        << ", while a needed library is missing\n";
+  }
   for (const UndefinedSymbol& undefined : c.listing.undefinedSymbols) {
+    if (libraryMissing) break;
     out << "undefined symbol: " << escapeText(undefined.symbol)
         << (undefined.version.empty() ? "" : ", version " + escapeText(undefined.version))
         << ", needed by " << escapeText(undefined.requiredBy) << "\n";
   }
   if (!c.listing.fatalError.empty())
     out << "dynamic loader stopped: " << escapeText(c.listing.fatalError) << "\n";
+  out << "proxy library " << kProxyLibraryName << ": ";
   if (!c.proxyPath) {
-    out << "proxy library " << kProxyLibraryName << ": not loaded\n";
+    out << "not found\n";
   } else if (!c.proxyProblem.empty()) {
-    out << "proxy library " << kProxyLibraryName << ": " << escapeText(c.proxyProblem) << "\n";
-  } else if (c.missingFunctions.empty()) {
-    out << "proxy library " << kProxyLibraryName << ": exports all " << std::size(kProxyCalls)
-        << " functions\n";
+    out << escapeText(c.proxyProblem) << "\n";
+  } else {
+    out << "exports " << std::size(kProxyCalls) - c.missingFunctions.size() << " of the "
+        << std::size(kProxyCalls) << " functions\n";
   }
   for (const std::string& name : c.missingFunctions)
     out << "proxy function missing: " << name << "\n";
