@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <nlohmann/json.hpp>
 
 #include "tools/qpa_test_support.h"
 
@@ -227,6 +228,50 @@ TEST_F(CheckTest, BadInputGivesOneLine) {
                      "qpa: " + dir_.file("script") +
                          " is a script; check takes the launcher that it starts\n"},
                 });
+}
+
+TEST_F(CheckTest, JsonHoldsTheWholeRecord) {
+  pack(exe_ + ".qpa", {});
+  fs::remove(library_);
+  fs::create_directory(dir_.file("b"));
+  fs::create_directory(dir_.file("b/") + kLibrary);
+  ProcessResult run =
+      runProcess(QPA_PATH, {"check", "--json", exe_}, {expand("LD_LIBRARY_PATH=$ROOT/a:$ROOT/b")});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const nlohmann::json doc = nlohmann::json::parse(run.out);
+  EXPECT_EQ(doc["executable"], exe_);
+  EXPECT_EQ(doc["elf"]["runPathTag"], "DT_RUNPATH");
+  const nlohmann::json& loader = doc["loader"];
+  EXPECT_EQ(loader["libraryPath"], expand("$ROOT/a:$ROOT/b"));
+  EXPECT_EQ(loader["proxyLibrary"]["path"], app_ + "/libqxzekztvrt.so");
+  EXPECT_EQ(loader["proxyLibrary"]["missingFunctions"], nlohmann::json::array());
+  nlohmann::json proxy;
+  for (const nlohmann::json& library : loader["libraries"]) {
+    if (library["name"] == "libqxzekztvrt.so") proxy = library;
+  }
+  EXPECT_EQ(proxy["source"], "run path");
+  EXPECT_EQ(proxy["entry"], "$ORIGIN");
+  EXPECT_EQ(proxy["expandedEntry"], app_);
+  const nlohmann::json& search = doc["launcher"]["runtimeLibrary"];
+  ASSERT_EQ(search["searched"].size(), 3u);
+  EXPECT_EQ(search["searched"][2]["path"], dir_.file("b/") + kLibrary);
+  EXPECT_EQ(search["searched"][2]["present"], true);
+  EXPECT_EQ(search["foundIn"], dir_.file("b"));
+  EXPECT_EQ(search["loadable"], false);
+  EXPECT_EQ(search["problem"], "it is a directory");
+  EXPECT_EQ(doc["result"]["stage"], "runtime");
+  EXPECT_TRUE(doc["result"]["exitStatus"].is_null());
+
+  fs::remove(exe_ + ".qpa");
+  run = runProcess(QPA_PATH, {"check", "--json", exe_}, {});
+  EXPECT_EQ(run.status, 2);
+  const nlohmann::json refused = nlohmann::json::parse(run.out);
+  EXPECT_EQ(refused["launcher"]["archive"]["nothingAppendedToExecutable"], true);
+  EXPECT_EQ(refused["result"]["exitStatus"], 255);
+  EXPECT_EQ(refused["result"]["errorLines"],
+            nlohmann::json::array({"Error:Cannot find QPA archive " + exe_ + ".qpa",
+                                   "Error:Error initializing QPA Archive."}));
 }
 
 }  // namespace
