@@ -578,6 +578,7 @@ TEST(CheckAgreement, ExecutablesTheSystemWillNotStart) {
     std::string name;
     std::function<void(std::string*)> edit;
     std::string says;
+    int error = ENOEXEC;  // what execve says
   } patches[] = {
       {"not an ELF file", [](std::string* bytes) { *bytes = "\x01\x02 not a program\n"; },
        refused + "it is not an ELF file (Exec format error)"},
@@ -592,6 +593,14 @@ TEST(CheckAgreement, ExecutablesTheSystemWillNotStart) {
        },
        refused + "it is an ELF file for 32-bit machine 3, not for 64-bit x86-64 (Exec format "
                  "error)"},
+      {"an interpreter that does not exist",
+       [](std::string* bytes) {
+         bytes->replace(bytes->find("/lib64/ld-linux-x86-64.so.2"), 27,
+                        "/lib64/ld-linux-x86-64.so.9");
+       },
+       refused + "the interpreter that it names, /lib64/ld-linux-x86-64.so.9, cannot be run (No "
+                 "such file or directory)",
+       ENOENT},
   };
   for (const Patch& p : patches) {
     Case c{.name = p.name, .deploy = [p](Deployment& d) {
@@ -599,7 +608,7 @@ TEST(CheckAgreement, ExecutablesTheSystemWillNotStart) {
              std::string bytes = readFile(d.executable());
              p.edit(&bytes);
              writeFile(d.executable(), bytes);
-             EXPECT_EQ(execError(d.executable()), ENOEXEC);
+             EXPECT_EQ(execError(d.executable()), p.error);
            }};
     c.lines = {p.says};
     expectAgreement(c);

@@ -119,6 +119,12 @@ std::string runtimeFileProblem(const std::string& path) {
   return "";
 }
 
+bool sameFile(const std::string& a, const std::string& b) {
+  struct stat first, second;
+  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 std::string systemRefusal(const ElfFacts& elf, bool isElf) {
   const std::string refused = " (Exec format error)";
   if (!isElf) return "it is not an ELF file" + refused;
@@ -127,6 +133,11 @@ std::string systemRefusal(const ElfFacts& elf, bool isElf) {
            refused;
   }
   if (elf.type != ET_EXEC && elf.type != ET_DYN) return "it is not an ELF executable" + refused;
+  // The kernel starts the interpreter that the file names; without it nothing starts.
+  if (elf.dynamic && access(elf.interpreter.c_str(), X_OK) != 0) {
+    return "the interpreter that it names, " + escapeText(elf.interpreter) + ", cannot be run (" +
+           strerror(errno) + ")";
+  }
   return "";
 }
 
@@ -306,6 +317,10 @@ bool gather(const CheckRequest& request, const CheckEnvironment& environment, Ch
     if (!listLoadedLibraries(c->loadedAs, environment.libraryPath, &c->listing, err)) return false;
     c->loaderRan = true;
     takeLoaderStep(environment, c);
+    if (!sameFile(c->elf.interpreter, kSystemLoader)) {
+      c->notes.push_back("the executable names the interpreter " + c->elf.interpreter +
+                         ", which is not the system's loader that check asked");
+    }
   }
   c->launcherRan = true;
   c->decision = decideStartup(c->executable, environment.libraryPath, nullptr);

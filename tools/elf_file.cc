@@ -114,7 +114,14 @@ bool readElfFacts(const std::string& path, ElfFacts* facts, std::string* err) {
       GElf_Phdr segment;
       if (!gelf_getphdr(elf, static_cast<int>(i), &segment)) continue;
       facts->extent = std::max<uint64_t>(facts->extent, segment.p_offset + segment.p_filesz);
-      facts->dynamic |= segment.p_type == PT_INTERP;
+      if (segment.p_type != PT_INTERP) continue;
+      facts->dynamic = true;
+      size_t size = 0;
+      const char* image = elf_rawfile(elf, &size);
+      if (image && segment.p_offset < size) {
+        size_t length = std::min<uint64_t>(segment.p_filesz, size - segment.p_offset);
+        facts->interpreter = std::string(image + segment.p_offset, length).c_str();
+      }
     }
   }
   for (Elf_Scn* section = nullptr; (section = elf_nextscn(elf, section));) {

@@ -19,8 +19,9 @@ struct ElfFacts {
   // Names an interpreter: the kernel hands the start to the dynamic loader. A static executable,
   // position-independent or not, names none.
   bool dynamic = false;
-  bool bindNow = false;  // DF_BIND_NOW or DF_1_NOW: every symbol is bound at load
-  bool pie = false;      // DF_1_PIE: an executable of type ET_DYN, which dlopen refuses to load
+  std::string interpreter;  // the path that PT_INTERP names, which the kernel starts
+  bool bindNow = false;     // DF_BIND_NOW or DF_1_NOW: every symbol is bound at load
+  bool pie = false;         // DF_1_PIE: an executable of type ET_DYN, which dlopen refuses to load
   // The bytes that the headers, sections and segments cover, and the file's size: anything
   // beyond the former was appended to the file.
   uint64_t extent = 0;

@@ -24,6 +24,7 @@ TEST(ElfFile, TheLaunchersFactsAsItIsBuilt) {
   ASSERT_TRUE(readElfFacts(LAUNCHER_PATH, &facts, &err)) << err;
   EXPECT_TRUE(isX8664(facts));
   EXPECT_TRUE(facts.dynamic);
+  EXPECT_EQ(facts.interpreter, "/lib64/ld-linux-x86-64.so.2");
   EXPECT_FALSE(facts.bindNow);
   EXPECT_TRUE(facts.pie);
   EXPECT_EQ(facts.runPath,
