@@ -493,15 +493,14 @@ TEST(CheckAgreement, TheDynamicLoadersPart) {
              d.embed(kPayload);
              replaceProxy(d, lacking("zekGetEmbeddedQpaStream_proxy"));
            }},
+      // Every version that the launcher needs of the C library becomes one that no system has.
       {.name = "built on a newer system",
        .deploy =
            [](Deployment& d) {
              d.writeSidecar(kPayload);
-             patchFile(d.executable(), "GLIBC_2.34", "GLIBC_9.99");
+             patchFile(d.executable(), "GLIBC_2.", "GLIBC_9.");
            },
-       .lines = {"version need not met: GLIBC_9.99 of /lib/x86_64-linux-gnu/libc.so.6, needed by "
-                 "$EXE",
-                 "result: the dynamic loader stops the start, with exit status 1"}},
+       .lines = {"result: the dynamic loader stops the start, with exit status 1"}},
   };
   for (const Case& c : cases) expectAgreement(c);
 }
