@@ -1,14 +1,19 @@
-// qpa check against the launcher, end to end: both run as processes on the same deployment, with
-// the same environment, working directory and user. check exits 0 exactly when the launcher
-// reaches the runtime (the stand-in's trace is not empty); otherwise it writes the launcher's own
-// error lines, byte for byte. Where both say where the archive and the library are, they agree.
+// qpa check against a real start, end to end: both run as processes on the same deployment, with
+// the same environment, working directory and user. The exit status that check predicts is the
+// start's, and the messages it gives are what the start writes to standard error, byte for byte:
+// the dynamic loader's, or the launcher's own error lines. check exits 0 exactly when the start
+// reaches the runtime (the stand-in's trace is not empty and no loader message ends it). Where
+// both say where the archive and the library are, they agree.
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
 #include <filesystem>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <optional>
 
 #include "archive/data_block_layout.h"
@@ -20,6 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
+using json = nlohmann::json;
 
 const char kPayload[] = "out ok\\n\n";
 
@@ -32,6 +38,10 @@ struct Case {
   std::string cwd = "$ROOT/cwd";
   // Both run as an unprivileged user, when the test can drop to one, so that permissions bite.
   bool unprivileged = false;
+  // Lines, after expand(), that check's text must hold.
+  std::vector<std::string> lines = {};
+  // When set, check refuses the executable as bad input with this line, after expand().
+  std::string refused = "";
 };
 
 // The value of the first line of |text| that starts with |label|, if any.
@@ -77,9 +87,11 @@ void expectAgreement(const Case& c) {
   ProcessLaunch check = launcher;
   check.program = drop ? d.stage(KORVEL_QPA_PATH) : KORVEL_QPA_PATH;
   check.argv = {"qpa", "check", launcher.program};
-  ProcessOutcome checked;
+  ProcessOutcome checked, record;
   std::string err;
   ASSERT_TRUE(runProcess(check, &checked, &err)) << err;
+  check.argv.push_back("--json");
+  ASSERT_TRUE(runProcess(check, &record, &err)) << err;
 
   LauncherRun quiet = d.runWith(launcher);
   launcher.env.push_back("QPAX_VERBOSE=");
@@ -89,13 +101,52 @@ void expectAgreement(const Case& c) {
   EXPECT_EQ(quiet.err, verbose.err);
   EXPECT_EQ(quiet.trace, verbose.trace);
 
+  if (!c.refused.empty()) {
+    for (const ProcessOutcome* run : {&checked, &record}) {
+      EXPECT_EQ(run->status, 1);
+      EXPECT_EQ(run->out, "");
+      EXPECT_EQ(run->err, "qpa: " + expand(c.refused, d) + "\n");
+    }
+    return;
+  }
+
+  // The record holds what the text says, and the same messages go to standard error.
+  const json doc = json::parse(record.out, nullptr, false);
+  ASSERT_FALSE(doc.is_discarded()) << record.out;
+  const json& result = doc["result"];
+  const std::string stage = result["stage"];
+  EXPECT_EQ(record.status, checked.status);
+  EXPECT_EQ(record.err, checked.err);
+  EXPECT_EQ(lineAfter(checked.out, "result: "), result["text"].get<std::string>());
+  EXPECT_EQ(lineAfter(checked.out, "executable: "), doc["executable"].get<std::string>());
+  std::string errorLines;
+  for (const json& line : result["errorLines"]) errorLines += line.get<std::string>() + "\n";
+  EXPECT_EQ(errorLines, checked.err);
+  for (const std::string& line : c.lines) {
+    EXPECT_NE(checked.out.find("\n" + expand(line, d) + "\n"), std::string::npos)
+        << expand(line, d) << "\n"
+        << checked.out;
+  }
+
   const bool reached = !quiet.trace.empty();
-  EXPECT_EQ(checked.status == 0, reached) << checked.out << checked.err;
-  if (reached) {
+  const bool reachesRuntime =
+      result["text"].get<std::string>().starts_with("the launcher reaches the runtime");
+  EXPECT_EQ(reachesRuntime, reached) << checked.out << checked.err;
+  if (stage == "runtime") {
+    // The runtime decides the status; no loader message ends the process.
+    EXPECT_EQ(checked.status, 0) << checked.out << checked.err;
+    EXPECT_TRUE(result["exitStatus"].is_null());
     EXPECT_EQ(checked.err, "");
-  } else {
+    EXPECT_NE(quiet.status, 127) << quiet.err;
+  } else if (stage == "system") {
+    // The harness's child ends with 127 and says nothing when the system will not execute it.
     EXPECT_EQ(checked.status, 2);
-    EXPECT_EQ(quiet.status, 255);
+    EXPECT_EQ(quiet.status, 127);
+    EXPECT_EQ(quiet.out + quiet.err, "");
+  } else {
+    EXPECT_EQ(checked.status, stage == "launcher" ? 2 : 3) << stage;
+    ASSERT_TRUE(result["exitStatus"].is_number()) << record.out;
+    EXPECT_EQ(quiet.status, result["exitStatus"].get<int>()) << quiet.err;
     EXPECT_EQ(checked.err, quiet.err);
   }
 
@@ -118,7 +169,7 @@ void expectAgreement(const Case& c) {
     for (size_t at; (at = location->find('\t')) != std::string::npos;)
       location->replace(at, 1, "\\t");
     EXPECT_EQ(lineAfter(checked.out, "runtime library found in: "), location);
-  } else {
+  } else if (exe) {
     EXPECT_EQ(lineAfter(checked.out, "runtime library found in: "), std::nullopt);
   }
 }
@@ -255,6 +306,7 @@ TEST(CheckAgreement, SidecarsThatAreNoRegularFile) {
   for (const Case& c : cases) expectAgreement(c);
 }
 
+// The dynamic loader, like check, must read the file to list it: check refuses it as bad input.
 TEST(CheckAgreement, ExecutablesWithoutReadPermission) {
   const fs::perms execOnly = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
   const Case cases[] = {
@@ -264,14 +316,16 @@ TEST(CheckAgreement, ExecutablesWithoutReadPermission) {
              d.writeSidecar(kPayload);
              fs::permissions(d.executable(), execOnly);
            },
-       .unprivileged = true},
+       .unprivileged = true,
+       .refused = "cannot read $EXE: Permission denied"},
       {.name = "archive appended",
        .deploy =
            [=](Deployment& d) {
              d.embed(kPayload);
              fs::permissions(d.executable(), execOnly);
            },
-       .unprivileged = true},
+       .unprivileged = true,
+       .refused = "cannot read $EXE: Permission denied"},
   };
   for (const Case& c : cases) expectAgreement(c);
 }
@@ -332,6 +386,229 @@ TEST(CheckAgreement, RuntimeLibraryFoundOrMissing) {
              layOut(d, s.entries);
            }};
     if (s.libraryPath) c.env.push_back("LD_LIBRARY_PATH=" + *s.libraryPath);
+    expectAgreement(c);
+  }
+}
+
+// The stand-in built without |function|, from tests/CMakeLists.txt.
+std::string lacking(const std::string& function) {
+  return std::string(KORVEL_LACKING_DIR) + "/" + function + "/libqxzekztvrt.so";
+}
+
+void replaceProxy(Deployment& d, const std::string& library) {
+  fs::copy_file(library, d.appDir() + "/libqxzekztvrt.so", fs::copy_options::overwrite_existing);
+}
+
+// |path|'s bytes with every |from| replaced by |to|, of the same length.
+void patchFile(const std::string& path, const std::string& from, const std::string& to) {
+  std::string bytes = readFile(path);
+  size_t count = 0;
+  for (size_t at; (at = bytes.find(from)) != std::string::npos; ++count)
+    bytes.replace(at, from.size(), to);
+  ASSERT_GT(count, 0u) << from;
+  writeFile(path, bytes, 0755);
+}
+
+TEST(CheckAgreement, TheDynamicLoadersPart) {
+  const std::string proxy = "needed library libqxzekztvrt.so: ";
+  const Case cases[] = {
+      {.name = "proxy library missing",
+       .deploy =
+           [](Deployment& d) {
+             d.writeSidecar(kPayload);
+             fs::remove(d.appDir() + "/libqxzekztvrt.so");
+           },
+       .lines = {proxy + "not found",
+                 "result: the dynamic loader stops the start, with exit status 127"}},
+      {.name = "proxy library missing, started through a relative name, no archive",
+       .deploy = [](Deployment& d) { fs::remove(d.appDir() + "/libqxzekztvrt.so"); },
+       .executable = "./app",
+       .cwd = "$DIR"},
+      {.name = "proxy library only in LD_LIBRARY_PATH",
+       .deploy =
+           [](Deployment& d) {
+             d.writeSidecar(kPayload);
+             fs::create_directory(d.root() + "/lib");
+             fs::rename(d.appDir() + "/libqxzekztvrt.so", d.root() + "/lib/libqxzekztvrt.so");
+           },
+       .env = {"LD_LIBRARY_PATH=$ROOT/none:$ROOT/lib"},
+       .lines = {proxy +
+                 "$ROOT/lib/libqxzekztvrt.so, through LD_LIBRARY_PATH entry \"$ROOT/lib\""}},
+      {.name = "LD_LIBRARY_PATH comes before the run path",
+       .deploy =
+           [](Deployment& d) {
+             d.writeSidecar(kPayload);
+             fs::create_directory(d.root() + "/lib");
+             fs::copy_file(d.appDir() + "/libqxzekztvrt.so", d.root() + "/lib/libqxzekztvrt.so");
+           },
+       .env = {"LD_LIBRARY_PATH=$ROOT/lib"},
+       .lines = {proxy +
+                 "$ROOT/lib/libqxzekztvrt.so, through LD_LIBRARY_PATH entry \"$ROOT/lib\""}},
+      {.name = "proxy library an empty file",
+       .deploy =
+           [](Deployment& d) {
+             d.writeSidecar(kPayload);
+             writeFile(d.appDir() + "/libqxzekztvrt.so", "");
+           },
+       .lines = {"dynamic loader stopped: error while loading shared libraries: "
+                 "$DIR/libqxzekztvrt.so: file too short"}},
+      {.name = "proxy library a directory",
+       .deploy =
+           [](Deployment& d) {
+             d.writeSidecar(kPayload);
+             fs::remove(d.appDir() + "/libqxzekztvrt.so");
+             fs::create_directory(d.appDir() + "/libqxzekztvrt.so");
+           }},
+      {.name = "proxy library lacking the function a start calls last",
+       .deploy =
+           [](Deployment& d) {
+             d.writeSidecar(kPayload);
+             replaceProxy(d, lacking("zekMain_proxy"));
+           },
+       .lines = {"proxy function missing: zekMain_proxy",
+                 "undefined symbol: zekMain_proxy, needed by $EXE",
+                 "result: the launcher reaches the runtime, and the dynamic loader ends the "
+                 "process at its first call of zekMain_proxy, with exit status 127"}},
+      {.name = "proxy library lacking it, with every symbol bound at load",
+       .deploy =
+           [](Deployment& d) {
+             d.writeSidecar(kPayload);
+             replaceProxy(d, lacking("zekMain_proxy"));
+           },
+       .env = {"LD_BIND_NOW=1"}},
+      {.name = "proxy library lacking the first function, and no archive",
+       .deploy = [](Deployment& d) { replaceProxy(d, lacking("zekztvInitialize_proxy")); }},
+      {.name = "proxy library lacking an appended archive's function, sidecar archive",
+       .deploy =
+           [](Deployment& d) {
+             d.writeSidecar(kPayload);
+             replaceProxy(d, lacking("zekGetEmbeddedQpaStream_proxy"));
+           },
+       .lines = {"proxy function missing: zekGetEmbeddedQpaStream_proxy",
+                 "result: the launcher reaches the runtime"}},
+      {.name = "proxy library lacking an appended archive's function, appended archive",
+       .deploy =
+           [](Deployment& d) {
+             d.embed(kPayload);
+             replaceProxy(d, lacking("zekGetEmbeddedQpaStream_proxy"));
+           }},
+      // Every version that the launcher needs of the C library becomes one that no system has.
+      {.name = "built on a newer system",
+       .deploy =
+           [](Deployment& d) {
+             d.writeSidecar(kPayload);
+             patchFile(d.executable(), "GLIBC_2.", "GLIBC_9.");
+           },
+       .lines = {"result: the dynamic loader stops the start, with exit status 1"}},
+  };
+  for (const Case& c : cases) expectAgreement(c);
+}
+
+// The launcher's run path, one entry at a time: the executable lies four levels down, so that
+// every entry stays inside the deployment.
+TEST(CheckAgreement, ProxyLibraryThroughEachRunPathEntry) {
+  const std::string deep = "$ROOT/w/x/y/z";
+  for (const std::string entry :
+       {"$ORIGIN/../../bin/tzora64", "$ORIGIN", "$ORIGIN/../../../../bin/tzora64",
+        "$ORIGIN/../../../../sys/os/tzora64"}) {
+    std::string expanded = deep + entry.substr(7);
+    Case c{.name = entry,
+           .deploy =
+               [=](Deployment& d) {
+                 layOut(d, {deep + "/runtime/tzora64/$LIB", expanded + "/"});
+                 fs::copy_file(d.executable(), expand(deep + "/app", d));
+                 Deployment::writeArchive(expand(deep + "/app.qpa", d), kPayload);
+                 fs::rename(d.appDir() + "/libqxzekztvrt.so",
+                            expand(expanded + "/libqxzekztvrt.so", d));
+               },
+           .executable = deep + "/app",
+           .lines = {"needed library libqxzekztvrt.so: " + expanded +
+                     "/libqxzekztvrt.so, through run path entry \"" + entry + "\" (" + expanded +
+                     ")"}};
+    expectAgreement(c);
+  }
+}
+
+// The launcher counts any file of the runtime library's name as present; check keeps that verdict
+// and says whether the runtime can load the file.
+TEST(CheckAgreement, RuntimeLibraryFilesTheRuntimeCannotLoad) {
+  const std::string line = "runtime library file: ";
+  const std::string cannot = line + "the runtime will not be able to load it: it is ";
+  struct File {
+    std::string name;
+    std::vector<std::string> entries;
+    std::string copyOf;
+    std::string says;
+  } files[] = {
+      {"a directory", {"$DIR/runtime/tzora64/$LIB/"}, "", cannot + "a directory"},
+      {"an empty file", {"$DIR/runtime/tzora64/$LIB"}, "", cannot + "an empty file"},
+      {"an executable",
+       {},
+       builtLauncherPath(),
+       cannot + "not an ELF shared object for 64-bit x86-64"},
+      {"a shared object", {}, builtStandinPath(), line + "an ELF shared object for 64-bit x86-64"},
+  };
+  for (const File& f : files) {
+    Case c{.name = f.name, .deploy = [f](Deployment& d) {
+             d.writeSidecar(kPayload);
+             d.removeRuntimeLibrary();
+             layOut(d, f.entries);
+             if (!f.copyOf.empty()) fs::copy_file(f.copyOf, expand("$DIR/runtime/tzora64/$LIB", d));
+           }};
+    c.lines = {f.says, "result: the launcher reaches the runtime"};
+    expectAgreement(c);
+  }
+}
+
+// What execve returns for |path|: 0 when the system starts it.
+int execError(const std::string& path) {
+  pid_t pid;
+  char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
+  char* envp[] = {nullptr};
+  int error = posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, envp);
+  if (error == 0) waitpid(pid, nullptr, 0);
+  return error;
+}
+
+TEST(CheckAgreement, ExecutablesTheSystemWillNotStart) {
+  const std::string refused = "result: the system will not start it: ";
+  struct Patch {
+    std::string name;
+    std::function<void(std::string*)> edit;
+    std::string says;
+    int error = ENOEXEC;  // what execve says
+  } patches[] = {
+      {"not an ELF file", [](std::string* bytes) { *bytes = "\x01\x02 not a program\n"; },
+       refused + "it is not an ELF file (Exec format error)"},
+      {"an ELF file for another machine",
+       [](std::string* bytes) { (*bytes)[18] = static_cast<char>(183); },
+       refused + "it is an ELF file for 64-bit machine 183, not for 64-bit x86-64 (Exec format "
+                 "error)"},
+      {"an ELF file of another class",
+       [](std::string* bytes) {
+         (*bytes)[4] = 1;
+         (*bytes)[18] = 3;
+       },
+       refused + "it is an ELF file for 32-bit machine 3, not for 64-bit x86-64 (Exec format "
+                 "error)"},
+      {"an interpreter that does not exist",
+       [](std::string* bytes) {
+         bytes->replace(bytes->find("/lib64/ld-linux-x86-64.so.2"), 27,
+                        "/lib64/ld-linux-x86-64.so.9");
+       },
+       refused + "the interpreter that it names, /lib64/ld-linux-x86-64.so.9, cannot be run (No "
+                 "such file or directory)",
+       ENOENT},
+  };
+  for (const Patch& p : patches) {
+    Case c{.name = p.name, .deploy = [p](Deployment& d) {
+             d.writeSidecar(kPayload);
+             std::string bytes = readFile(d.executable());
+             p.edit(&bytes);
+             writeFile(d.executable(), bytes, 0755);
+             EXPECT_EQ(execError(d.executable()), p.error);
+           }};
+    c.lines = {p.says};
     expectAgreement(c);
   }
 }

@@ -1,5 +1,6 @@
-// `qpa check`: what the launcher would decide for an executable, step by step, without calling
-// the runtime. It takes the launcher's own steps (decideStartup), so the two cannot disagree.
+// `qpa check`: why an executable would or would not start, step by step, without starting it.
+// The dynamic loader's step comes first, as the system's loader itself tells it in its list mode;
+// then the launcher's own steps (decideStartup), so that check cannot disagree with either.
 #pragma once
 
 #include <optional>
@@ -8,16 +9,28 @@
 
 #include "tools/command.h"
 
+// The exit status of check when the dynamic loader stops the start: the launcher's code never
+// runs, or the process dies at its first call of a function that the proxy library lacks.
+inline constexpr int kLoaderStops = 3;
+
 struct CheckRequest {
-  std::string executablePath;
+  std::string executablePath;  // as the start names it: its argv[0]
+  bool json = false;
 };
 
-// Writes the steps that the launcher would take for the executable at |request.executablePath|
-// to |out|, under the LD_LIBRARY_PATH value |libraryPath| (absent: unset). When start-up would
-// fail, the launcher's own error lines go through reportError, to standard error, and
-// |*reachesRuntime| is false. Fails, saying why, when the executable cannot be found.
-bool checkDeployment(const CheckRequest& request, const std::optional<std::string>& libraryPath,
-                     std::ostream& out, bool* reachesRuntime, std::string* err);
+// The environment of the start that check predicts.
+struct CheckEnvironment {
+  std::optional<std::string> libraryPath;  // LD_LIBRARY_PATH, absent when unset
+  bool bindNow = false;                    // LD_BIND_NOW set to a non-empty value
+};
+
+// Writes the steps of a start of the executable at |request.executablePath| to |out|, as text or
+// one JSON document, and the messages that the start itself would print on standard error to
+// |errorOut|. |*status| becomes 0 when the start reaches the runtime, kAnswerNo when the launcher
+// or the system refuses it, kLoaderStops when the dynamic loader stops it. Fails, saying why,
+// when the executable cannot be found or read.
+bool checkDeployment(const CheckRequest& request, const CheckEnvironment& environment,
+                     std::ostream& out, std::ostream& errorOut, int* status, std::string* err);
 
 // Adds the `check` subcommand to |app|.
 Command addCheckCommand(CLI::App* app);

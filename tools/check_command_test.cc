@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <nlohmann/json.hpp>
 
 #include "tests/deployment.h"
 #include "tools/qpa_test_support.h"
@@ -13,20 +14,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A deployment for check: ROOT/app/tool (a stand-in for the launcher), its runtime library in
-// ROOT/app/runtime/tzora64, and the archive a case gives it. Nothing is ever run.
+// A deployment for check: ROOT/app/tool (a copy of the launcher) with the stand-in proxy library
+// beside it, a copy of the stand-in as its runtime library in ROOT/app/runtime/tzora64, and the
+// archive a case gives it. check never runs it.
 // Its members are public so that the cases' deploy functions can reach them.
 class CheckTest : public testing::Test {
  public:
   void SetUp() override {
     fs::create_directories(app_ + "/runtime/tzora64");
-    writeFile(launcher_,
-              "\x7f"
-              "ELF stand-in" +
-                  std::string(3000, 'L'),
-              0755);
+    fs::copy_file(LAUNCHER_PATH, launcher_);
     fs::copy_file(launcher_, exe_);
-    writeFile(library_, "");
+    fs::copy_file(STANDIN_PATH, app_ + "/libqxzekztvrt.so");
     writeFile(payload_, "out Hello\\n\n");
   }
 
@@ -56,6 +54,13 @@ class CheckTest : public testing::Test {
   std::string payload_ = dir_.file("app.payload");
 };
 
+// The lines of |out| from the launcher's first step on, and the line that the loader's step
+// gives for the proxy library.
+std::string launcherPart(const std::string& out) {
+  size_t at = out.find("application directory: ");
+  return at == std::string::npos ? out : out.substr(0, out.find('\n') + 1) + out.substr(at);
+}
+
 const char kHead[] =
     "executable: $APP/tool\n"
     "application directory: $APP\n";
@@ -65,9 +70,9 @@ const char kSidecar[] =
     "runtime version: major \"7\", minor \"14\", accepted\n";
 const char kFoundInPlatform[] =
     "runtime library: $LIB\n"
-    "LD_LIBRARY_PATH: unset\n"
     "searched $APP/runtime/tzora64/$LIB (platform directory): present\n"
-    "runtime library found in: $APP/runtime/tzora64\n";
+    "runtime library found in: $APP/runtime/tzora64\n"
+    "runtime library file: an ELF shared object for 64-bit x86-64\n";
 const char kReaches[] = "result: the launcher reaches the runtime\n";
 const char kStops[] = "result: start-up stops here, with exit status 255\n";
 const char kInvalid[] = "Error:Your application is not a valid Korvel compiled application.\n";
@@ -123,11 +128,11 @@ TEST_F(CheckTest, ShowsEachStepAndTheLaunchersErrorLines) {
        0,
        std::string(kHead) + kSidecar +
            "runtime library: $LIB\n"
-           "LD_LIBRARY_PATH: \"$ROOT/a: $ROOT/b/ :$ROOT/c\"\n"
            "searched $APP/runtime/tzora64/$LIB (platform directory): absent\n"
            "searched $ROOT/a/$LIB (LD_LIBRARY_PATH entry \"$ROOT/a\"): absent\n"
            "searched $ROOT/b/$LIB (LD_LIBRARY_PATH entry \" $ROOT/b/ \"): present\n"
            "runtime library found in:  $ROOT/b/ \n"
+           "runtime library file: the runtime will not be able to load it: it is an empty file\n"
            "start message: none\n" +
            kReaches,
        ""},
@@ -135,7 +140,10 @@ TEST_F(CheckTest, ShowsEachStepAndTheLaunchersErrorLines) {
        [](CheckTest*) {},
        {},
        2,
-       std::string(kHead) + "archive: sidecar $APP/tool.qpa, missing\n" + kStops,
+       std::string(kHead) +
+           "archive: sidecar $APP/tool.qpa, missing; nothing is appended to the executable "
+           "either (strip and objcopy remove what is appended to an executable)\n" +
+           kStops,
        "Error:Cannot find QPA archive $APP/tool.qpa\nError:Error initializing QPA Archive.\n"},
       {"another version",
        [](CheckTest* t) {
@@ -180,7 +188,6 @@ TEST_F(CheckTest, ShowsEachStepAndTheLaunchersErrorLines) {
        2,
        std::string(kHead) + kSidecar +
            "runtime library: libqxzekztvrt.so.7.14\n"
-           "LD_LIBRARY_PATH: \"\"\n"
            "searched $APP/runtime/tzora64/libqxzekztvrt.so.7.14 (platform directory): absent\n"
            "runtime library found: nowhere\n" +
            kStops,
@@ -193,28 +200,77 @@ TEST_F(CheckTest, ShowsEachStepAndTheLaunchersErrorLines) {
     SCOPED_TRACE(c.name);
     fs::remove(exe_ + ".qpa");
     fs::copy_file(launcher_, exe_, fs::copy_options::overwrite_existing);
-    writeFile(library_, "");
+    fs::copy_file(STANDIN_PATH, library_, fs::copy_options::overwrite_existing);
     c.deploy(this);
     std::vector<std::string> env;
     for (const std::string& entry : c.env) env.push_back(expand(entry));
     ProcessOutcome run = runProgram(QPA_PATH, {"check", exe_}, env);
     EXPECT_EQ(run.status, c.status);
-    EXPECT_EQ(run.out, expand(c.out));
+    EXPECT_EQ(launcherPart(run.out), expand(c.out));
     EXPECT_EQ(run.err, expand(c.err));
   }
 }
 
 TEST_F(CheckTest, BadInputGivesOneLine) {
-  expectRefused(
-      dir_,
-      {
-          {{"check", dir_.file("missing")},
-           "qpa: cannot find " + dir_.file("missing") + ": No such file or directory\n"},
-          {{"check", "missing"}, "qpa: cannot find missing: No such file or directory\n"},
-          {{"check", app_}, "qpa: " + app_ + " is not a regular file\n"},
-          {{"check"}, "qpa: EXECUTABLE is required\n"},
-          {{"check", exe_, "--json"}, "qpa: The following argument was not expected: --json\n"},
-      });
+  ASSERT_EQ(0, mkfifo((dir_.path() + "/fifo").c_str(), 0644));
+  writeFile(dir_.file("script"), "#!/bin/sh\nexec ./tool\n", 0755);
+  expectRefused(dir_,
+                {
+                    {{"check", dir_.file("missing")},
+                     "qpa: cannot find " + dir_.file("missing") + ": No such file or directory\n"},
+                    {{"check", "missing"}, "qpa: cannot find missing: No such file or directory\n"},
+                    {{"check", app_}, "qpa: " + app_ + " is not a regular file\n"},
+                    {{"check"}, "qpa: EXECUTABLE is required\n"},
+                    {{"check", dir_.path() + "/fifo"},
+                     "qpa: " + dir_.path() + "/fifo is not a regular file\n"},
+                    {{"check", dir_.file("script")},
+                     "qpa: " + dir_.file("script") +
+                         " is a script; check takes the launcher that it starts\n"},
+                });
+}
+
+TEST_F(CheckTest, JsonHoldsTheWholeRecord) {
+  pack(exe_ + ".qpa", {});
+  fs::remove(library_);
+  fs::create_directory(dir_.file("b"));
+  fs::create_directory(dir_.file("b/") + kRuntimeLibraryName);
+  ProcessOutcome run =
+      runProgram(QPA_PATH, {"check", "--json", exe_}, {expand("LD_LIBRARY_PATH=$ROOT/a:$ROOT/b")});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const nlohmann::json doc = nlohmann::json::parse(run.out);
+  EXPECT_EQ(doc["executable"], exe_);
+  EXPECT_EQ(doc["elf"]["runPathTag"], "DT_RUNPATH");
+  const nlohmann::json& loader = doc["loader"];
+  EXPECT_EQ(loader["libraryPath"], expand("$ROOT/a:$ROOT/b"));
+  EXPECT_EQ(loader["proxyLibrary"]["path"], app_ + "/libqxzekztvrt.so");
+  EXPECT_EQ(loader["proxyLibrary"]["missingFunctions"], nlohmann::json::array());
+  nlohmann::json proxy;
+  for (const nlohmann::json& library : loader["libraries"]) {
+    if (library["name"] == "libqxzekztvrt.so") proxy = library;
+  }
+  EXPECT_EQ(proxy["source"], "run path");
+  EXPECT_EQ(proxy["entry"], "$ORIGIN");
+  EXPECT_EQ(proxy["expandedEntry"], app_);
+  const nlohmann::json& search = doc["launcher"]["runtimeLibrary"];
+  ASSERT_EQ(search["searched"].size(), 3u);
+  EXPECT_EQ(search["searched"][2]["path"], dir_.file("b/") + kRuntimeLibraryName);
+  EXPECT_EQ(search["searched"][2]["present"], true);
+  EXPECT_EQ(search["foundIn"], dir_.file("b"));
+  EXPECT_EQ(search["loadable"], false);
+  EXPECT_EQ(search["problem"], "it is a directory");
+  EXPECT_EQ(doc["result"]["stage"], "runtime");
+  EXPECT_TRUE(doc["result"]["exitStatus"].is_null());
+
+  fs::remove(exe_ + ".qpa");
+  run = runProgram(QPA_PATH, {"check", "--json", exe_}, {});
+  EXPECT_EQ(run.status, 2);
+  const nlohmann::json refused = nlohmann::json::parse(run.out);
+  EXPECT_EQ(refused["launcher"]["archive"]["nothingAppendedToExecutable"], true);
+  EXPECT_EQ(refused["result"]["exitStatus"], 255);
+  EXPECT_EQ(refused["result"]["errorLines"],
+            nlohmann::json::array({"Error:Cannot find QPA archive " + exe_ + ".qpa",
+                                   "Error:Error initializing QPA Archive."}));
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <string>
 
 // The exit status of a subcommand that ran but answers "no": a block the launcher does not
-// accept, a deployment that would not start. Bad input gives 1.
+// accept, a start that the launcher or the system refuses. Bad input gives 1.
 inline constexpr int kAnswerNo = 2;
 
 struct Command {

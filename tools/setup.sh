@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 preset=${1:-default}
 
 packages=(cmake make g++ libboost-dev libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev
-  valgrind libbenchmark-dev)
+  valgrind libbenchmark-dev libelf-dev)
 # The fuzzers build with clang and link its fuzzing runtime.
 if [ "$preset" = fuzz ]; then packages+=(clang-14 libclang-rt-14-dev); fi
 missing=()
