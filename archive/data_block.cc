@@ -95,16 +95,16 @@ bool parseDataBlock(DataBlock* block, const unsigned char* bytes, size_t size, s
   return true;
 }
 
-void writeDataBlockListing(const DataBlock& block, std::ostream& out) {
-  out << "QPA_DataBlock:" << '\n' << std::flush;
-  out << "Data block size = " << block.blockSize << " bytes" << '\n' << std::flush;
-  out << "version str=" << block.versionTag << '\n' << std::flush;
-  out << "ZTV Major Version:" << block.majorVersion << '\n' << std::flush;
-  out << "ZTV Minor Version:" << block.minorVersion << '\n' << std::flush;
-  out << "ZTV Updater Version:" << block.updaterVersion << '\n' << std::flush;
-  out << "UUID:" << block.uuid << '\n' << std::flush;
-  out << "Start message:" << block.startMessage << '\n' << std::flush;
-  out << "Complete message:" << block.completeMessage << '\n' << std::flush;
+void appendDataBlockListing(const DataBlock& block, std::string* out) {
+  out->append("QPA_DataBlock:\n");
+  out->append("Data block size = ").append(std::to_string(block.blockSize)).append(" bytes\n");
+  out->append("version str=").append(block.versionTag).append("\n");
+  out->append("ZTV Major Version:").append(block.majorVersion).append("\n");
+  out->append("ZTV Minor Version:").append(block.minorVersion).append("\n");
+  out->append("ZTV Updater Version:").append(block.updaterVersion).append("\n");
+  out->append("UUID:").append(block.uuid).append("\n");
+  out->append("Start message:").append(block.startMessage).append("\n");
+  out->append("Complete message:").append(block.completeMessage).append("\n");
 }
 
 std::string cString(const std::string& text) { return std::string(text.c_str()); }
