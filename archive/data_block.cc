@@ -1,6 +1,6 @@
 #include "archive/data_block.h"
 
-#include <cstring>
+#include <algorithm>
 
 #include "archive/data_block_layout.h"
 #include "archive/little_endian.h"
@@ -50,8 +50,9 @@ bool parseDataBlock(DataBlock* block, const unsigned char* bytes, size_t size, s
   }
 
   const char* tagField = reinterpret_cast<const char*>(bytes) + layout::kVersionTagField.offset;
-  const void* tagEnd = memchr(tagField, '\0', layout::kVersionTagField.width);
-  if (!tagEnd) {
+  const char* tagFieldEnd = tagField + layout::kVersionTagField.width;
+  const char* tagEnd = std::find(tagField, tagFieldEnd, '\0');
+  if (tagEnd == tagFieldEnd) {
     *err = "the version tag field holds no NUL byte";
     return false;
   }
@@ -71,7 +72,7 @@ bool parseDataBlock(DataBlock* block, const unsigned char* bytes, size_t size, s
   block->blockSize = fieldInt32(bytes, layout::kBlockSizeField);
   block->embeddedArchiveParam =
       static_cast<int64_t>(loadLE64(bytes + layout::kEmbeddedArchiveParamField.offset));
-  block->versionTag.assign(tagField, static_cast<const char*>(tagEnd) - tagField);
+  block->versionTag.assign(tagField, tagEnd);
   if (block->versionTag != layout::kVersionTag) {
     *err = "the version tag is \"" + block->versionTag + "\", not \"" +
            std::string(layout::kVersionTag) + "\"";
