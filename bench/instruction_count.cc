@@ -7,7 +7,10 @@
 
 namespace {
 
-constexpr char kValgrind[] = "/usr/bin/valgrind";
+// Debian's /usr/bin/valgrind is a script that sets LD_LIBRARY_PATH and GLIBCXX_FORCE_NEW before it
+// runs this, which would change what the loader and the programs do; the case's environment is
+// given whole.
+constexpr char kValgrind[] = "/usr/bin/valgrind.bin";
 // What callgrind writes on standard error at the end of the run, before the count.
 constexpr char kCollected[] = "Collected : ";
 
@@ -16,7 +19,7 @@ constexpr char kCollected[] = "Collected : ";
 bool countInstructions(const ProcessLaunch& launch, const std::string& scratch, uint64_t* count,
                        std::string* err) {
   if (access(kValgrind, X_OK) != 0) {
-    *err = std::string(kValgrind) + " is missing (tools/setup.sh installs it)";
+    *err = std::string(kValgrind) + " is missing (tools/setup.sh installs valgrind)";
     return false;
   }
   ProcessLaunch counted = launch;

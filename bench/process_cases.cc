@@ -42,10 +42,10 @@ double tenthPercentile(const std::vector<double>& values) {
 }  // namespace
 
 std::string launcherCaseName(ArchivePlacement placement, const std::string& scaleLabel,
-                             LauncherRun run) {
-  const char* suffix = run == LauncherRun::kVerbose        ? "/verbose"
-                       : run == LauncherRun::kStartMessage ? "/start-message"
-                                                           : "";
+                             LauncherMode run) {
+  const char* suffix = run == LauncherMode::kVerbose        ? "/verbose"
+                       : run == LauncherMode::kStartMessage ? "/start-message"
+                                                            : "";
   return "process/launcher/" + placementLabel(placement) + "/archive:" + scaleLabel + suffix;
 }
 
@@ -93,8 +93,9 @@ std::vector<ProcessCase> listProcessCases(const BenchLayout& layout) {
     cases.push_back({launcherCallsCaseName(placement),
                      {.program = smallest.runtimeCalls, .argv = args, .env = {kPath}}});
     // The verbose listing names the scratch paths, so only its last line is compared.
-    ProcessCase verbose{launcherCaseName(placement, kArchiveScales[0].label, LauncherRun::kVerbose),
-                        launcherLaunch(deployments[0], {kVerbose})};
+    ProcessCase verbose{
+        launcherCaseName(placement, kArchiveScales[0].label, LauncherMode::kVerbose),
+        launcherLaunch(deployments[0], {kVerbose})};
     verbose.out = "Status:zekInitializeApplication completed\n";
     verbose.outLastLineOnly = true;
     cases.push_back(verbose);
@@ -102,7 +103,7 @@ std::vector<ProcessCase> listProcessCases(const BenchLayout& layout) {
                                              ? layout.appendedStartMessage
                                              : layout.sidecarStartMessage;
     ProcessCase message{
-        launcherCaseName(placement, kArchiveScales[0].label, LauncherRun::kStartMessage),
+        launcherCaseName(placement, kArchiveScales[0].label, LauncherMode::kStartMessage),
         launcherLaunch(withMessage, {})};
     message.out = "Initializing Korvel Compiler Runtime version 7.14.1\nStarting Up:" +
                   std::string(kStartMessage) + "\n";

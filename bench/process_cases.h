@@ -14,11 +14,11 @@ inline constexpr char kBaseline[] = "process/baseline";
 }  // namespace case_names
 
 // How a launcher case runs: quiet, quiet with a start message in its archive, or verbose.
-enum class LauncherRun { kQuiet, kStartMessage, kVerbose };
+enum class LauncherMode { kQuiet, kStartMessage, kVerbose };
 
 // The case that runs the launcher with its archive at |placement| and of the size |scaleLabel|.
 std::string launcherCaseName(ArchivePlacement placement, const std::string& scaleLabel,
-                             LauncherRun run = LauncherRun::kQuiet);
+                             LauncherMode run = LauncherMode::kQuiet);
 
 // The case that runs the portable launcher with the smallest archive at |placement|.
 std::string portableLauncherCaseName(ArchivePlacement placement);

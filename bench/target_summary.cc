@@ -137,8 +137,8 @@ void printTargets(const MedianRecorder& medians, std::ostream& out) {
   for (ArchivePlacement placement : {ArchivePlacement::kSidecar, ArchivePlacement::kAppended}) {
     std::string where = placement == ArchivePlacement::kSidecar ? "sidecar" : "appended";
     std::string smallCase = launcherCaseName(placement, small);
-    std::string messageCase = launcherCaseName(placement, small, LauncherRun::kStartMessage);
-    std::string verboseCase = launcherCaseName(placement, small, LauncherRun::kVerbose);
+    std::string messageCase = launcherCaseName(placement, small, LauncherMode::kStartMessage);
+    std::string verboseCase = launcherCaseName(placement, small, LauncherMode::kVerbose);
     for (const auto& [launcher, what] :
          {std::pair{smallCase, "launcher with " + where + " archive"},
           std::pair{messageCase, "launcher with " + where + " archive and start message"}}) {
