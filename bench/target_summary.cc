@@ -46,17 +46,24 @@ void printRows(const std::string& title, const std::vector<Row>& rows, std::ostr
 // a run in which they do not was too noisy for its ratios to mean anything, "met" or "missed".
 void printConsistency(const MedianRecorder& medians, std::ostream& out) {
   std::vector<std::string> disorders;
+  int compared = 0;
   for (ArchivePlacement placement : {ArchivePlacement::kSidecar, ArchivePlacement::kAppended}) {
     std::string chain[] = {case_names::kBaseline, runtimeCallsCaseName(placement),
                            launcherCallsCaseName(placement)};
     for (size_t i = 0; i + 1 < std::size(chain); ++i) {
       auto less = medians.median(chain[i]), more = medians.median(chain[i + 1]);
-      if (less && more && more->seconds < less->seconds) {
+      if (!less || !more || less->seconds <= 0 || more->seconds <= 0) continue;
+      ++compared;
+      if (more->seconds < less->seconds) {
         disorders.push_back(chain[i + 1] + " took less time than " + chain[i]);
       }
     }
   }
   out << "\nRun check\n";
+  if (compared == 0) {
+    out << "the baselines were not timed in this run\n";
+    return;
+  }
   if (disorders.empty()) {
     out << "the baselines' medians rise with their work: the run is steady enough to judge\n";
     return;
