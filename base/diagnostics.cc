@@ -2,13 +2,12 @@
 
 #include <unistd.h>
 
-#include <string_view>
-
 #include "base/descriptor_output.h"
 #include "base/launcher_state.h"
 
 namespace {
 
+// A null text from the runtime is written as the empty text.
 const char* orEmpty(const char* text) { return text ? text : ""; }
 
 void writeDiagnosticLine(int fd, const char* label, const char* message) {
