@@ -1,6 +1,7 @@
 // The instructions of one start of a process, counted by valgrind's callgrind tool from the
-// dynamic loader's first instruction to the process's exit. Unlike wall time the count is the
-// same on every run and whatever else the machine does.
+// dynamic loader's first instruction to the process's exit. Unlike wall time the count does not
+// move with whatever else the machine does, and between runs only by the few instructions that the
+// addresses' alignment changes in the string functions.
 #pragma once
 
 #include <cstdint>
