@@ -1,6 +1,6 @@
 #include "archive/data_block.h"
 
-#include <cstring>
+#include <algorithm>
 
 #include "archive/data_block_layout.h"
 #include "archive/little_endian.h"
@@ -50,8 +50,9 @@ bool parseDataBlock(DataBlock* block, const unsigned char* bytes, size_t size, s
   }
 
   const char* tagField = reinterpret_cast<const char*>(bytes) + layout::kVersionTagField.offset;
-  const void* tagEnd = memchr(tagField, '\0', layout::kVersionTagField.width);
-  if (!tagEnd) {
+  const char* tagFieldEnd = tagField + layout::kVersionTagField.width;
+  const char* tagEnd = std::find(tagField, tagFieldEnd, '\0');
+  if (tagEnd == tagFieldEnd) {
     *err = "the version tag field holds no NUL byte";
     return false;
   }
@@ -71,7 +72,7 @@ bool parseDataBlock(DataBlock* block, const unsigned char* bytes, size_t size, s
   block->blockSize = fieldInt32(bytes, layout::kBlockSizeField);
   block->embeddedArchiveParam =
       static_cast<int64_t>(loadLE64(bytes + layout::kEmbeddedArchiveParamField.offset));
-  block->versionTag.assign(tagField, static_cast<const char*>(tagEnd) - tagField);
+  block->versionTag.assign(tagField, tagEnd);
   if (block->versionTag != layout::kVersionTag) {
     *err = "the version tag is \"" + block->versionTag + "\", not \"" +
            std::string(layout::kVersionTag) + "\"";
@@ -95,16 +96,16 @@ bool parseDataBlock(DataBlock* block, const unsigned char* bytes, size_t size, s
   return true;
 }
 
-void writeDataBlockListing(const DataBlock& block, std::ostream& out) {
-  out << "QPA_DataBlock:" << '\n' << std::flush;
-  out << "Data block size = " << block.blockSize << " bytes" << '\n' << std::flush;
-  out << "version str=" << block.versionTag << '\n' << std::flush;
-  out << "ZTV Major Version:" << block.majorVersion << '\n' << std::flush;
-  out << "ZTV Minor Version:" << block.minorVersion << '\n' << std::flush;
-  out << "ZTV Updater Version:" << block.updaterVersion << '\n' << std::flush;
-  out << "UUID:" << block.uuid << '\n' << std::flush;
-  out << "Start message:" << block.startMessage << '\n' << std::flush;
-  out << "Complete message:" << block.completeMessage << '\n' << std::flush;
+void appendDataBlockListing(const DataBlock& block, std::string* out) {
+  out->append("QPA_DataBlock:\n");
+  out->append("Data block size = ").append(std::to_string(block.blockSize)).append(" bytes\n");
+  out->append("version str=").append(block.versionTag).append("\n");
+  out->append("ZTV Major Version:").append(block.majorVersion).append("\n");
+  out->append("ZTV Minor Version:").append(block.minorVersion).append("\n");
+  out->append("ZTV Updater Version:").append(block.updaterVersion).append("\n");
+  out->append("UUID:").append(block.uuid).append("\n");
+  out->append("Start message:").append(block.startMessage).append("\n");
+  out->append("Complete message:").append(block.completeMessage).append("\n");
 }
 
 std::string cString(const std::string& text) { return std::string(text.c_str()); }

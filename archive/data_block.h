@@ -5,7 +5,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -55,9 +54,9 @@ bool resolveTextSpans(const unsigned char* block, TextSpans* spans, std::string*
 // block was not accepted. Never reads outside |bytes|.
 bool parseDataBlock(DataBlock* block, const unsigned char* bytes, size_t size, std::string* err);
 
-// The verbose listing of an accepted block: nine lines, every stored byte of each value written
-// as it is, each line flushed.
-void writeDataBlockListing(const DataBlock& block, std::ostream& out);
+// Appends to |out| the verbose listing of an accepted block: nine lines, every stored byte of each
+// value as it is.
+void appendDataBlockListing(const DataBlock& block, std::string* out);
 
 // A text up to its first NUL byte.
 std::string cString(const std::string& text);

@@ -7,7 +7,7 @@
 #include "archive/little_endian.h"
 
 bool readDataBlock(const std::string& path, DataBlock* block, std::string* err,
-                   std::ostream* listing) {
+                   std::string* listing) {
   *block = DataBlock();
   // Only a block of exactly kBlockSize bytes can be valid: one read of that much, the trailer
   // checked inside it. On the stack, whose pages both of start-up's reads share.
@@ -16,7 +16,7 @@ bool readDataBlock(const std::string& path, DataBlock* block, std::string* err,
       !dataBlockFromTail(bytes.data(), block, err)) {
     return false;
   }
-  if (listing) writeDataBlockListing(*block, *listing);
+  if (listing) appendDataBlockListing(*block, listing);
   return true;
 }
 

@@ -8,7 +8,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "archive/data_block_layout.h"
 #include "archive/data_block_writer.h"
@@ -94,22 +93,22 @@ TEST_F(DataBlockReaderTest, ListsOnlyAcceptedBlocksWhenAskedTo) {
   ASSERT_TRUE(buildDataBlock(other, &otherBlock, &err));
   std::string refused = write("refused.qpa", otherBlock);
 
-  std::ostringstream listing;
+  std::string listing;
   DataBlock b;
   readDataBlock(refused, &b, &err, &listing);
-  EXPECT_EQ("", listing.str());
+  EXPECT_EQ("", listing);
   ASSERT_TRUE(readDataBlock(good, &b, &err, &listing));
-  EXPECT_EQ(0u, listing.str().find("QPA_DataBlock:\nData block size = 8192 bytes\n"));
-  EXPECT_NE(std::string::npos, listing.str().find("\nStart message:Hi\nComplete message:\n"));
-  std::string readerListing = listing.str();
-  listing.str("");
+  EXPECT_EQ(0u, listing.find("QPA_DataBlock:\nData block size = 8192 bytes\n"));
+  EXPECT_NE(std::string::npos, listing.find("\nStart message:Hi\nComplete message:\n"));
+  std::string readerListing = listing;
+  listing.clear();
   DataBlock probed;
   EXPECT_TRUE(isArchiveEmbedded(good, &listing, &probed));
-  EXPECT_EQ(readerListing, listing.str());
+  EXPECT_EQ(readerListing, listing);
   // The probe yields the block as the reader does, so start-up need not read it a second time.
-  std::ostringstream probedListing;
-  writeDataBlockListing(probed, probedListing);
-  EXPECT_EQ(readerListing, probedListing.str());
+  std::string probedListing;
+  appendDataBlockListing(probed, &probedListing);
+  EXPECT_EQ(readerListing, probedListing);
   EXPECT_TRUE(probed.valid);
 }
 

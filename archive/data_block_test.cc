@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <sstream>
 #include <tuple>
 
 #include "archive/data_block_layout.h"
@@ -257,15 +256,15 @@ TEST(ParseDataBlock, RefusesABlockOfAnotherSize) {
   }
 }
 
-TEST(WriteDataBlockListing, WritesNineLinesWithEveryStoredByte) {
+TEST(AppendDataBlockListing, WritesNineLinesWithEveryStoredByte) {
   DataBlockFields f;
   f.uuid = "u";
   f.startMessage = "Hi";
   DataBlock b;
   std::string err;
   ASSERT_TRUE(parse(build(f), &b, &err));
-  std::ostringstream out;
-  writeDataBlockListing(b, out);
+  std::string out;
+  appendDataBlockListing(b, &out);
   EXPECT_EQ(
       "QPA_DataBlock:\n"
       "Data block size = 8192 bytes\n"
@@ -278,7 +277,7 @@ TEST(WriteDataBlockListing, WritesNineLinesWithEveryStoredByte) {
           "\n"
           "Start message:Hi\n"
           "Complete message:\n"s,
-      out.str());
+      out);
 }
 
 TEST(BuildDataBlock, RefusesValuesThatDoNotFit) {

@@ -1,15 +1,26 @@
 #include "base/diagnostics.h"
 
-#include "base/launcher_state.h"
-#include "base/standard_streams.h"
+#include <unistd.h>
 
-void writeDiagnosticLine(std::ostream& out, const char* label, const char* message) {
-  // A null text would set the stream's failure state and silence every later line on it, so it
-  // is written as the empty text.
-  out << (label ? label : "") << ':' << (message ? message : "") << '\n' << std::flush;
+#include "base/descriptor_output.h"
+#include "base/launcher_state.h"
+
+namespace {
+
+// A null text from the runtime is written as the empty text.
+const char* orEmpty(const char* text) { return text ? text : ""; }
+
+void writeDiagnosticLine(int fd, const char* label, const char* message) {
+  writeToDescriptor(fd, {orEmpty(label), ":", orEmpty(message), "\n"});
 }
 
-void reportError(const char* message) { writeDiagnosticLine(standardError(), "Error", message); }
+}  // namespace
+
+void appendDiagnosticLine(std::string* out, const char* label, const char* message) {
+  out->append(orEmpty(label)).append(":").append(orEmpty(message)).append("\n");
+}
+
+void reportError(const char* message) { writeDiagnosticLine(STDERR_FILENO, "Error", message); }
 
 void reportStatus(const char* message) {
   if (!launcherState().verbose) return;
@@ -17,5 +28,5 @@ void reportStatus(const char* message) {
 }
 
 void reportLine(const char* message, const char* label) {
-  writeDiagnosticLine(standardOutput(), label, message);
+  writeDiagnosticLine(STDOUT_FILENO, label, message);
 }

@@ -1,7 +1,8 @@
-// The launcher's one-line messages: a label, a colon, the message, a line feed, flushed at once.
+// The launcher's one-line messages: a label, a colon, the message, a line feed, each written to
+// its descriptor at once.
 #pragma once
 
-#include <ostream>
+#include <string>
 
 // "Error:" and the message on standard error, always.
 void reportError(const char* message);
@@ -10,6 +11,6 @@ void reportStatus(const char* message);
 // The label, ":" and the message on standard output, always.
 void reportLine(const char* message, const char* label);
 
-// One such line on |out|: what the three above write, for callers that choose the stream. A null
-// label or message is written as the empty text.
-void writeDiagnosticLine(std::ostream& out, const char* label, const char* message);
+// One such line appended to |out|: what the three above write, for callers that collect the
+// lines first. A null label or message is written as the empty text.
+void appendDiagnosticLine(std::string* out, const char* label, const char* message);

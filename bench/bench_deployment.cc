@@ -45,9 +45,10 @@ std::string builtRuntimeCallsPath() { return KORVEL_RUNTIME_CALLS_PATH; }
 std::string builtProbePath() { return KORVEL_PROBE_PATH; }
 
 bool writeSparseArchive(const std::string& path, uint64_t start, uint64_t archiveSize,
-                        std::string* err) {
+                        const std::string& startMessage, std::string* err) {
   DataBlockFields fields;
   fields.embeddedArchiveParam = static_cast<int64_t>(start);
+  fields.startMessage = startMessage;
   std::string block;
   if (!buildDataBlock(fields, &block, err)) return false;
   if (archiveSize < block.size() + 1) {
@@ -118,11 +119,12 @@ bool makeDeployment(const std::string& dir, const DeploymentShape& shape,
       return false;
     }
     made.runtimeCallsArgs = {"appended", made.runtimeCalls, std::to_string(runtimeCallsSize)};
-    if (!writeSparseArchive(made.runtimeCalls, runtimeCallsSize, shape.archiveSize, err) ||
-        !writeSparseArchive(made.executable, launcherSize, shape.archiveSize, err)) {
+    if (!writeSparseArchive(made.runtimeCalls, runtimeCallsSize, shape.archiveSize, "", err) ||
+        !writeSparseArchive(made.executable, launcherSize, shape.archiveSize, shape.startMessage,
+                            err)) {
       return false;
     }
-  } else if (!writeSparseArchive(made.archive, 0, shape.archiveSize, err)) {
+  } else if (!writeSparseArchive(made.archive, 0, shape.archiveSize, shape.startMessage, err)) {
     return false;
   }
   *deployment = made;

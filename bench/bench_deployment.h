@@ -19,6 +19,7 @@ struct DeploymentShape {
   ArchivePlacement placement = ArchivePlacement::kSidecar;
   uint64_t archiveSize = 16 * kKiB;  // payload and data block together
   bool platformLibrary = true;       // the runtime library file in runtime/tzora64
+  std::string startMessage;          // the launcher's archive's; the runtime-calls one has none
 };
 
 // The files that the deployments share through hard links: copies of what the build made, so that
@@ -53,9 +54,9 @@ bool makeDeployment(const std::string& dir, const DeploymentShape& shape,
 // bytes, which costs no disk space however large. The stand-in's program ends at the first zero
 // byte, so it is one comment line, which does nothing and returns 0, and the stand-in reads the
 // same few bytes of it whatever the archive's size. The data block is the default one, its
-// embeddedArchiveParam set to |start|.
+// embeddedArchiveParam set to |start| and its start message to |startMessage|.
 bool writeSparseArchive(const std::string& path, uint64_t start, uint64_t archiveSize,
-                        std::string* err);
+                        const std::string& startMessage, std::string* err);
 
 // Makes the directories p/0 .. p/(count - 2), all empty, and h, which holds the runtime library
 // file, below |dir|: the entries of a library path whose only hit is its last entry.

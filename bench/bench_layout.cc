@@ -14,20 +14,28 @@ bool makeBenchLayout(const std::string& root, BenchLayout* layout, std::string* 
       return false;
     }
   }
+  uint64_t small = kArchiveScales[0].size;
+  if (!makeDeployment(root + "/sidecar-start-message",
+                      {ArchivePlacement::kSidecar, small, true, kStartMessage}, binaries,
+                      &layout->sidecarStartMessage, err) ||
+      !makeDeployment(root + "/appended-start-message",
+                      {ArchivePlacement::kAppended, small, true, kStartMessage}, binaries,
+                      &layout->appendedStartMessage, err)) {
+    return false;
+  }
   if (!binaries.portableLauncher.empty()) {
     SharedBinaries portable = binaries;
     portable.launcher = binaries.portableLauncher;
-    uint64_t size = kArchiveScales[0].size;
-    if (!makeDeployment(root + "/portable-sidecar", {ArchivePlacement::kSidecar, size, true},
+    if (!makeDeployment(root + "/portable-sidecar", {ArchivePlacement::kSidecar, small, true},
                         portable, &layout->portableSidecar, err) ||
-        !makeDeployment(root + "/portable-appended", {ArchivePlacement::kAppended, size, true},
+        !makeDeployment(root + "/portable-appended", {ArchivePlacement::kAppended, small, true},
                         portable, &layout->portableAppended, err)) {
       return false;
     }
     layout->portable = true;
   }
   std::string dir = root + "/library-path";
-  return makeDeployment(dir, {ArchivePlacement::kSidecar, kArchiveScales[0].size, false}, binaries,
+  return makeDeployment(dir, {ArchivePlacement::kSidecar, small, false}, binaries,
                         &layout->libraryPath, err) &&
          makeLibraryPathDirectories(dir, kLibraryPathLengths.back(), err);
 }

@@ -15,12 +15,18 @@ struct ArchiveScale {
 inline constexpr std::array<ArchiveScale, 3> kArchiveScales = {
     {{"16KiB", 16 * kKiB}, {"1GiB", kGiB}, {"4GiB", 4 * kGiB}}};
 
+// The start message of the start message cases: most applications have one.
+inline constexpr char kStartMessage[] = "hi";
+
 // The library path lengths of the search cases.
 inline constexpr std::array<int, 3> kLibraryPathLengths = {1, 100, 10000};
 
 struct BenchLayout {
   std::array<BenchDeployment, kArchiveScales.size()> sidecar;
   std::array<BenchDeployment, kArchiveScales.size()> appended;
+  // The smallest archive of each placement with kStartMessage as its start message.
+  BenchDeployment sidecarStartMessage;
+  BenchDeployment appendedStartMessage;
   // A sidecar deployment without the runtime library file in runtime/tzora64, with the library
   // path directories of makeLibraryPathDirectories in it.
   BenchDeployment libraryPath;

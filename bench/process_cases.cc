@@ -42,9 +42,11 @@ double tenthPercentile(const std::vector<double>& values) {
 }  // namespace
 
 std::string launcherCaseName(ArchivePlacement placement, const std::string& scaleLabel,
-                             bool verbose) {
-  return "process/launcher/" + placementLabel(placement) + "/archive:" + scaleLabel +
-         (verbose ? "/verbose" : "");
+                             LauncherMode run) {
+  const char* suffix = run == LauncherMode::kVerbose        ? "/verbose"
+                       : run == LauncherMode::kStartMessage ? "/start-message"
+                                                            : "";
+  return "process/launcher/" + placementLabel(placement) + "/archive:" + scaleLabel + suffix;
 }
 
 std::string portableLauncherCaseName(ArchivePlacement placement) {
@@ -91,11 +93,21 @@ std::vector<ProcessCase> listProcessCases(const BenchLayout& layout) {
     cases.push_back({launcherCallsCaseName(placement),
                      {.program = smallest.runtimeCalls, .argv = args, .env = {kPath}}});
     // The verbose listing names the scratch paths, so only its last line is compared.
-    ProcessCase verbose{launcherCaseName(placement, kArchiveScales[0].label, true),
-                        launcherLaunch(deployments[0], {kVerbose})};
+    ProcessCase verbose{
+        launcherCaseName(placement, kArchiveScales[0].label, LauncherMode::kVerbose),
+        launcherLaunch(deployments[0], {kVerbose})};
     verbose.out = "Status:zekInitializeApplication completed\n";
     verbose.outLastLineOnly = true;
     cases.push_back(verbose);
+    const BenchDeployment& withMessage = placement == ArchivePlacement::kAppended
+                                             ? layout.appendedStartMessage
+                                             : layout.sidecarStartMessage;
+    ProcessCase message{
+        launcherCaseName(placement, kArchiveScales[0].label, LauncherMode::kStartMessage),
+        launcherLaunch(withMessage, {})};
+    message.out = "Initializing Korvel Compiler Runtime version 7.14.1\nStarting Up:" +
+                  std::string(kStartMessage) + "\n";
+    cases.push_back(message);
     if (layout.portable) {
       cases.push_back(
           {portableLauncherCaseName(placement),
@@ -119,6 +131,7 @@ std::vector<ProcessCase> listProcessCases(const BenchLayout& layout) {
     for (ProcessCase* c : {&launcher, &bare}) {
       c->launch.cwd = layout.libraryPath.dir;
       c->repetitions = repetitions;
+      c->countInstructions = length == 1;
       cases.push_back(*c);
     }
   }
@@ -180,13 +193,14 @@ bool checkLoadOrder(const BenchDeployment& deployment, const std::string& scratc
   return true;
 }
 
-void registerProcessCase(const ProcessCase& processCase, const std::string& scratch) {
+void registerProcessCase(const ProcessCase& processCase, const std::string& scratch,
+                         uint64_t instructions) {
   auto process = std::make_shared<TimedProcess>(processCase.launch);
   bool measurePeakRss = processCase.measurePeakRss;
   std::string resultPath = scratch + "/peak.rss";
   benchmark::RegisterBenchmark(
       processCase.name.c_str(),
-      [process, measurePeakRss, resultPath](benchmark::State& state) {
+      [process, measurePeakRss, resultPath, instructions](benchmark::State& state) {
         auto exitedAsExpected = [&](const TimedRun& run, const std::string& err, bool ok) {
           if (!ok) {
             state.SkipWithError(err.c_str());
@@ -200,6 +214,9 @@ void registerProcessCase(const ProcessCase& processCase, const std::string& scra
           std::string err;
           if (!exitedAsExpected(run, err, process->run(&run, &err))) break;
           state.SetIterationTime(run.seconds);
+        }
+        if (instructions != 0) {
+          state.counters[kInstructionsCounter] = static_cast<double>(instructions);
         }
         if (!measurePeakRss || state.error_occurred()) return;
         TimedRun probed;

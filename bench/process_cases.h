@@ -2,6 +2,7 @@
 // it until it has been reaped; the peak resident set of the runs is kept as a counter.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,10 +13,12 @@ namespace case_names {
 inline constexpr char kBaseline[] = "process/baseline";
 }  // namespace case_names
 
-// The case that runs the launcher with its archive at |placement| and of the size |scaleLabel|,
-// verbose or not.
+// How a launcher case runs: quiet, quiet with a start message in its archive, or verbose.
+enum class LauncherMode { kQuiet, kStartMessage, kVerbose };
+
+// The case that runs the launcher with its archive at |placement| and of the size |scaleLabel|.
 std::string launcherCaseName(ArchivePlacement placement, const std::string& scaleLabel,
-                             bool verbose = false);
+                             LauncherMode run = LauncherMode::kQuiet);
 
 // The case that runs the portable launcher with the smallest archive at |placement|.
 std::string portableLauncherCaseName(ArchivePlacement placement);
@@ -31,6 +34,8 @@ std::string libraryPathCaseName(const std::string& program, int length);
 
 // The counter that holds the peak resident set, in KiB.
 inline constexpr char kPeakRssCounter[] = "peak_rss_KiB";
+// The counter that holds the instructions of one start, loader included (countInstructions).
+inline constexpr char kInstructionsCounter[] = "instructions";
 
 // The name of the statistic that each process case reports beside its median: the 10th
 // percentile of its runs, which the slow runs of a noisy machine move far less.
@@ -47,6 +52,9 @@ struct ProcessCase {
   int repetitions = 1000;
   // Each repetition ends with one run through the peak resident set probe, outside the timing.
   bool measurePeakRss = false;
+  // Counted once under callgrind before the timing; not for the long library paths, which the
+  // loader alone makes take minutes there.
+  bool countInstructions = true;
   // What the check run before the measurement must give, so that no figure comes from a broken
   // deployment: exit status 0, nothing on standard error, and this standard output, whole or
   // (for a verbose run, whose listing names the scratch paths) its last line.
@@ -66,5 +74,7 @@ bool checkProcessCase(const ProcessCase& processCase, const std::string& scratch
 bool checkLoadOrder(const BenchDeployment& deployment, const std::string& scratch,
                     std::string* err);
 
-// The probe writes its figure to a file below |scratch|.
-void registerProcessCase(const ProcessCase& processCase, const std::string& scratch);
+// The probe writes its figure to a file below |scratch|. |instructions|, when not 0, is reported
+// beside the time.
+void registerProcessCase(const ProcessCase& processCase, const std::string& scratch,
+                         uint64_t instructions);

@@ -11,6 +11,7 @@
 
 #include "bench/bench_layout.h"
 #include "bench/in_process_cases.h"
+#include "bench/instruction_count.h"
 #include "bench/process_cases.h"
 #include "bench/target_summary.h"
 #include "tests/scratch_directory.h"
@@ -21,7 +22,8 @@ void printHelp() {
   std::cout
       << "startup_benchmark: times the launcher's start-up against a baseline program that\n"
          "calls the runtime's run-main entry at once, and against one that makes the launcher's\n"
-         "runtime calls, each run a fresh process; times the start-up steps in process; then\n"
+         "runtime calls, each run a fresh process, and counts the instructions of one start of\n"
+         "each under valgrind's callgrind; times the start-up steps in process; then\n"
          "prints the start-up targets measured in this run and every case's median. Nothing is\n"
          "asserted: a missed target is shown as missed. Deployments and sparse archives (up to\n"
          "4 GiB, taking no disk space) are made in a scratch directory below TMPDIR or /tmp and\n"
@@ -44,6 +46,7 @@ std::string loadAverage() {
 // prints the targets.
 bool measure(const std::string& scratch) {
   BenchLayout layout;
+  MedianRecorder recorder;
   std::string err;
   if (!makeBenchLayout(scratch, &layout, &err) ||
       !checkLoadOrder(layout.sidecar[0], scratch, &err)) {
@@ -53,17 +56,20 @@ bool measure(const std::string& scratch) {
   std::cout << "Portable launcher: " << portableLauncherPath()
             << (layout.portable ? "\n" : " is absent (tools/build-portable.sh builds it)\n");
   for (const ProcessCase& processCase : listProcessCases(layout)) {
-    if (!checkProcessCase(processCase, scratch, &err)) {
+    uint64_t instructions = 0;
+    if (!checkProcessCase(processCase, scratch, &err) ||
+        (processCase.countInstructions &&
+         !countInstructions(processCase.launch, scratch, &instructions, &err))) {
       std::cerr << "startup_benchmark: " << err << "\n";
       return false;
     }
-    registerProcessCase(processCase, scratch);
+    registerProcessCase(processCase, scratch, instructions);
+    if (instructions != 0) recorder.recordInstructions(processCase.name, instructions);
   }
   registerInProcessCases(layout);
 
   // The machine's load before and after, since other work on it is the figures' main noise.
   std::string loadBefore = loadAverage();
-  MedianRecorder recorder;
   benchmark::RunSpecifiedBenchmarks(&recorder);
   printTargets(recorder, std::cout);
   if (!recorder.empty()) {

@@ -19,7 +19,8 @@ struct Row {
 
 std::string format(double value, const std::string& unit) {
   char text[64];
-  snprintf(text, sizeof text, unit.empty() ? "%.3f" : "%.1f %s", value, unit.c_str());
+  const char* form = unit.empty() ? "%.3f" : unit == "instructions" ? "%.0f %s" : "%.1f %s";
+  snprintf(text, sizeof text, form, value, unit.c_str());
   return text;
 }
 
@@ -45,17 +46,24 @@ void printRows(const std::string& title, const std::vector<Row>& rows, std::ostr
 // a run in which they do not was too noisy for its ratios to mean anything, "met" or "missed".
 void printConsistency(const MedianRecorder& medians, std::ostream& out) {
   std::vector<std::string> disorders;
+  int compared = 0;
   for (ArchivePlacement placement : {ArchivePlacement::kSidecar, ArchivePlacement::kAppended}) {
     std::string chain[] = {case_names::kBaseline, runtimeCallsCaseName(placement),
                            launcherCallsCaseName(placement)};
     for (size_t i = 0; i + 1 < std::size(chain); ++i) {
       auto less = medians.median(chain[i]), more = medians.median(chain[i + 1]);
-      if (less && more && more->seconds < less->seconds) {
+      if (!less || !more || less->seconds <= 0 || more->seconds <= 0) continue;
+      ++compared;
+      if (more->seconds < less->seconds) {
         disorders.push_back(chain[i + 1] + " took less time than " + chain[i]);
       }
     }
   }
   out << "\nRun check\n";
+  if (compared == 0) {
+    out << "the baselines were not timed in this run\n";
+    return;
+  }
   if (disorders.empty()) {
     out << "the baselines' medians rise with their work: the run is steady enough to judge\n";
     return;
@@ -87,6 +95,10 @@ void MedianRecorder::ReportRuns(const std::vector<Run>& runs) {
   ConsoleReporter::ReportRuns(runs);
 }
 
+void MedianRecorder::recordInstructions(const std::string& name, double count) {
+  medians_[name].instructions = count;
+}
+
 std::optional<CaseMedian> MedianRecorder::median(const std::string& name) const {
   auto found = medians_.find(name);
   if (found == medians_.end()) return std::nullopt;
@@ -112,22 +124,44 @@ void printTargets(const MedianRecorder& medians, std::ostream& out) {
       return a->peakRssKiB - b->peakRssKiB;
     };
   };
-  auto extraTime = [&](std::string launcher, std::string baseline) {
-    return [&medians, launcher, baseline]() -> std::optional<double> {
+  // The difference of two cases' medians in microseconds, or with &CaseMedian::instructions of
+  // their instruction counts.
+  auto extra = [&](std::string launcher, std::string baseline,
+                   double CaseMedian::*statistic = &CaseMedian::seconds) {
+    double scale = statistic == &CaseMedian::seconds ? 1e6 : 1;
+    return [&medians, launcher, baseline, statistic, scale]() -> std::optional<double> {
       auto a = medians.median(launcher), b = medians.median(baseline);
-      if (!a || !b) return std::nullopt;
-      return (a->seconds - b->seconds) * 1e6;
+      if (!a || !b || (*a).*statistic <= 0 || (*b).*statistic <= 0) return std::nullopt;
+      return ((*a).*statistic - (*b).*statistic) * scale;
     };
   };
+  auto extraTime = [&](std::string launcher, std::string baseline) {
+    return extra(launcher, baseline);
+  };
+  const auto instructions = &CaseMedian::instructions;
   const std::string small = kArchiveScales.front().label, large = kArchiveScales.back().label;
   std::vector<Row> targets, details;
   for (ArchivePlacement placement : {ArchivePlacement::kSidecar, ArchivePlacement::kAppended}) {
     std::string where = placement == ArchivePlacement::kSidecar ? "sidecar" : "appended";
     std::string smallCase = launcherCaseName(placement, small);
-    targets.push_back({"wall time, launcher with " + where + " archive / baseline",
-                       ratio(smallCase, case_names::kBaseline), "", 1.05});
+    std::string messageCase = launcherCaseName(placement, small, LauncherMode::kStartMessage);
+    std::string verboseCase = launcherCaseName(placement, small, LauncherMode::kVerbose);
+    for (const auto& [launcher, what] :
+         {std::pair{smallCase, "launcher with " + where + " archive"},
+          std::pair{messageCase, "launcher with " + where + " archive and start message"}}) {
+      targets.push_back({"instructions, " + what + " / baseline",
+                         ratio(launcher, case_names::kBaseline, instructions), "", 1.02});
+      targets.push_back(
+          {"wall time, " + what + " / baseline", ratio(launcher, case_names::kBaseline), "", 1.03});
+      details.push_back({"instructions, " + what + " - baseline",
+                         extra(launcher, case_names::kBaseline, instructions), "instructions",
+                         std::nullopt});
+    }
     targets.push_back({"wall time, " + large + " / " + small + " " + where + " archive",
-                       ratio(launcherCaseName(placement, large), smallCase), "", 1.02});
+                       ratio(launcherCaseName(placement, large), smallCase), "", 1.01});
+    details.push_back({"instructions, " + large + " / " + small + " " + where + " archive",
+                       ratio(launcherCaseName(placement, large), smallCase, instructions), "",
+                       std::nullopt});
     targets.push_back({"peak RSS, launcher with " + where + " archive - baseline",
                        extraRss(smallCase), "KiB", 512});
     details.push_back({"wall time, launcher with " + where + " archive - baseline",
@@ -157,6 +191,11 @@ void printTargets(const MedianRecorder& medians, std::ostream& out) {
     }
     details.push_back({"wall time, runtime calls for " + where + " archive - baseline",
                        extraTime(calls, case_names::kBaseline), "us", std::nullopt});
+    details.push_back({"instructions, runtime calls for " + where + " archive - baseline",
+                       extra(calls, case_names::kBaseline, instructions), "instructions",
+                       std::nullopt});
+    details.push_back({"instructions, launcher with " + where + " archive - its runtime calls",
+                       extra(smallCase, calls, instructions), "instructions", std::nullopt});
     details.push_back({"wall time, launcher with " + where + " archive - its runtime calls",
                        extraTime(smallCase, calls), "us", std::nullopt});
     // The third makes the launcher's own library and system calls as well, and nothing else: what
@@ -175,8 +214,9 @@ void printTargets(const MedianRecorder& medians, std::ostream& out) {
                        ratio(allCalls, case_names::kBaseline, &CaseMedian::lowSeconds), "",
                        std::nullopt});
     details.push_back({"wall time, verbose / quiet, " + where + " archive",
-                       ratio(launcherCaseName(placement, small, true), smallCase), "",
-                       std::nullopt});
+                       ratio(verboseCase, smallCase), "", std::nullopt});
+    details.push_back({"instructions, verbose / quiet, " + where + " archive",
+                       ratio(verboseCase, smallCase, instructions), "", std::nullopt});
   }
   for (int length : kLibraryPathLengths) {
     std::string launcher = libraryPathCaseName("launcher/sidecar", length);
@@ -191,13 +231,21 @@ void printTargets(const MedianRecorder& medians, std::ostream& out) {
   printRows("Details", details, out);
   printConsistency(medians, out);
 
-  out << "\nMedians (and 10th percentiles)\n";
+  out << "\nMedians (and 10th percentiles), instructions of one start\n";
   char line[256];
   for (const auto& [name, median] : medians.all()) {
-    snprintf(line, sizeof line, "%-60s %12.2f us", name.c_str(), median.seconds * 1e6);
+    if (median.seconds > 0) {
+      snprintf(line, sizeof line, "%-60s %12.2f us", name.c_str(), median.seconds * 1e6);
+    } else {
+      snprintf(line, sizeof line, "%-60s %12s   ", name.c_str(), "-");
+    }
     out << line;
     if (median.lowSeconds > 0) {
       snprintf(line, sizeof line, " (%.2f us)", median.lowSeconds * 1e6);
+      out << line;
+    }
+    if (median.instructions > 0) {
+      snprintf(line, sizeof line, " %12.0f instructions", median.instructions);
       out << line;
     }
     if (median.peakRssKiB > 0) {

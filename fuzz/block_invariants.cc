@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 #include <string_view>
 
 #include "archive/data_block_layout.h"
@@ -48,8 +47,8 @@ bool onlyTagFieldsSet(const DataBlock& block) {
 }
 
 void checkListing(const DataBlock& block) {
-  std::ostringstream out;
-  writeDataBlockListing(block, out);
+  std::string out;
+  appendDataBlockListing(block, &out);
   size_t values = std::to_string(block.blockSize).size() + block.versionTag.size() +
                   block.majorVersion.size() + block.minorVersion.size() +
                   block.updaterVersion.size() + block.uuid.size() + block.startMessage.size() +
@@ -65,7 +64,7 @@ void checkListing(const DataBlock& block) {
                                "Start message:",
                                "Complete message:"};
   for (std::string_view label : labels) values += label.size();
-  const std::string listing = out.str();
+  const std::string& listing = out;
   fuzzCheck(listing.size() == values + 9, "the listing does not hold every stored byte");
   fuzzCheck(listing.rfind("QPA_DataBlock:\n", 0) == 0, "the listing does not start its label");
 }

@@ -61,7 +61,7 @@ bool isSameFile(const std::string& path, const MappedFile& file) {
 
 // The kernel names a program run from a file descriptor /dev/fd/N, a name that stops naming it
 // when the descriptor is closed, and that is no place to look for the archive beside it.
-bool isDescriptorName(const char* name) { return strncmp(name, "/dev/fd/", 8) == 0; }
+bool isDescriptorName(std::string_view name) { return name.starts_with("/dev/fd/"); }
 
 // True when |name| is the very path that the kernel was asked to run and |object| is the program
 // that the kernel loaded for it (not one that the dynamic loader, run as a program, loaded): the
@@ -75,9 +75,8 @@ bool isExecutedName(const char* name, const Dl_info& object) {
          dladdr(programHeaders, &program) && program.dli_fbase == object.dli_fbase;
 }
 
-// The target of /proc/self/exe when it reads as an absolute path that fits its buffer. A frame of
-// its own, so that its buffer deepens the stack only when the link is read.
-[[gnu::noinline]] bool readExecutableLink(std::string* path) {
+// The target of /proc/self/exe when it reads as an absolute path that fits its buffer.
+bool readExecutableLink(std::string* path) {
   char link[kExeLinkBufferSize];
   ssize_t n = readlink("/proc/self/exe", link, sizeof link);
   // A target that fills the whole buffer may have been cut.
@@ -86,9 +85,8 @@ bool isExecutedName(const char* name, const Dl_info& object) {
   return true;
 }
 
-// |name| resolved with realpath, when that gives an absolute path. A frame of its own, for the
-// reason readExecutableLink has one: the usual name is absolute and needs no buffer.
-[[gnu::noinline]] bool resolveRelativeName(const std::string& name, std::string* path) {
+// |name| resolved with realpath, when that gives an absolute path.
+bool resolveRelativeName(const std::string& name, std::string* path) {
   char resolved[kRealpathBufferSize];
   memset(resolved, 0, sizeof resolved);
   // realpath fails with ENAMETOOLONG rather than overrun its PATH_MAX-sized result buffer.

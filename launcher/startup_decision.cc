@@ -11,8 +11,8 @@
 namespace {
 
 // The text is put together only in verbose mode: a quiet start-up builds none of it.
-void status(std::ostream* verbose, const char* text, const std::string& value) {
-  if (verbose) writeDiagnosticLine(*verbose, "Status", (text + value).c_str());
+void status(std::string* verbose, const char* text, const std::string& value) {
+  if (verbose) appendDiagnosticLine(verbose, "Status", (text + value).c_str());
 }
 
 void fail(StartupDecision* decision, StartupFailure failure, std::vector<std::string> messages) {
@@ -28,8 +28,7 @@ std::optional<std::string> startMessageLine(const std::string& startMessage) {
 }  // namespace
 
 StartupDecision decideStartup(const std::string& executablePath,
-                              const std::optional<std::string>& libraryPath,
-                              std::ostream* verbose) {
+                              const std::optional<std::string>& libraryPath, std::string* verbose) {
   StartupDecision d;
   d.executablePath = executablePath;
   status(verbose, "Executable file full name=", executablePath);
@@ -51,7 +50,7 @@ StartupDecision decideStartup(const std::string& executablePath,
     // The probe has just read and accepted this very file's block: it is taken as the reader
     // would yield it again, and listed again as the reader would list it.
     d.dataBlock = std::move(probed);
-    if (verbose) writeDataBlockListing(d.dataBlock, *verbose);
+    if (verbose) appendDataBlockListing(d.dataBlock, verbose);
   } else {
     readDataBlock(d.archivePath, &d.dataBlock, &d.blockRefusal, verbose);
   }

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -48,7 +47,7 @@ struct StartupDecision {
 // Takes the launcher's start-up steps for the executable at |executablePath| (an absolute path),
 // up to the first failure or to the point where the runtime is called, which it never is.
 // |libraryPath| is the value of LD_LIBRARY_PATH, absent when it is unset. The launcher's verbose
-// lines (status lines, data block listings, search trace) go to |verbose| as the steps are taken,
-// when it is given; nothing is reported otherwise.
+// lines (status lines, data block listings, search trace) are appended to |verbose| in the order
+// of the steps, when it is given; nothing is reported otherwise.
 StartupDecision decideStartup(const std::string& executablePath,
-                              const std::optional<std::string>& libraryPath, std::ostream* verbose);
+                              const std::optional<std::string>& libraryPath, std::string* verbose);

@@ -6,10 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "archive/data_block_writer.h"
-#include "base/standard_streams.h"
+#include "base/captured_output.h"
 #include "tests/block_fixtures.h"
 #include "tests/deployment.h"
 
@@ -225,31 +224,30 @@ TEST(StartupDecision, WritesTheVerboseLinesAsTheStepsAreTaken) {
   Layout t;
   append(t.exe, "payload" + block(withStart("Hi")));
   const std::string listing = defaultBlockListing("Hi");
-  std::ostringstream verbose;
-  std::ostringstream out;
-  std::streambuf* savedOut = standardOutput().rdbuf(out.rdbuf());
+  std::string verbose;
+  CapturedOutput output;
   StartupDecision d = decideStartup(t.exe, "", &verbose);
   decideStartup(t.exe, "", nullptr);
-  standardOutput().rdbuf(savedOut);
+  EXPECT_EQ(output.out(), "");
+  EXPECT_EQ(output.err(), "");
   EXPECT_TRUE(d.reachesRuntime());
-  EXPECT_EQ(verbose.str(), "Status:Executable file full name=" + t.exe + "\n" + listing +
-                               "Status:QPA is embedded=true\nStatus:QPA file name=" + t.exe + "\n" +
-                               listing + "build library name=" + kRuntimeLibraryName +
-                               "\n1. search " + t.library + "\nFind " + kRuntimeLibraryName +
-                               " in " + t.app + "/runtime/tzora64\n");
-  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(verbose, "Status:Executable file full name=" + t.exe + "\n" + listing +
+                         "Status:QPA is embedded=true\nStatus:QPA file name=" + t.exe + "\n" +
+                         listing + "build library name=" + kRuntimeLibraryName + "\n1. search " +
+                         t.library + "\nFind " + kRuntimeLibraryName + " in " + t.app +
+                         "/runtime/tzora64\n");
 }
 
 TEST(StartupDecision, StopsTheVerboseLinesAtTheFailure) {
   Layout t;
   writeFile(t.exe + ".qpa", block(withVersions("7", "15")));
-  std::ostringstream verbose;
+  std::string verbose;
   StartupDecision d = decideStartup(t.exe, std::nullopt, &verbose);
   EXPECT_EQ(d.failure, StartupFailure::kNotAnApplication);
-  EXPECT_EQ(verbose.str().substr(0, verbose.str().find("QPA_DataBlock:")),
+  EXPECT_EQ(verbose.substr(0, verbose.find("QPA_DataBlock:")),
             "Status:Executable file full name=" + t.exe +
                 "\nStatus:QPA is embedded=false\nStatus:QPA file name=" + t.exe + ".qpa\n");
-  EXPECT_EQ(verbose.str().find("build library name="), std::string::npos);
+  EXPECT_EQ(verbose.find("build library name="), std::string::npos);
 }
 
 }  // namespace

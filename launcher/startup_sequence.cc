@@ -1,14 +1,16 @@
 #include "launcher/startup_sequence.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <utility>
 
 #include "archive/required_version.h"
+#include "base/descriptor_output.h"
 #include "base/diagnostics.h"
 #include "base/launcher_state.h"
-#include "base/standard_streams.h"
 #include "launcher/executable_path.h"
 #include "launcher/startup_decision.h"
 #include "runtime/run_callback.h"
@@ -18,9 +20,9 @@
 namespace {
 
 void showStartMessage(const std::string& line) {
-  standardOutput() << "Initializing Korvel Compiler Runtime version " << requiredMajorVersion << "."
-                   << requiredMinorVersion << requiredUpdateSuffix << '\n'
-                   << std::flush;
+  writeToDescriptor(STDOUT_FILENO,
+                    {"Initializing Korvel Compiler Runtime version ", requiredMajorVersion, ".",
+                     requiredMinorVersion, requiredUpdateSuffix, "\n"});
   if (!line.empty()) reportLine(line.c_str(), "Starting Up");
 }
 
@@ -45,8 +47,12 @@ int runStartupSequence(int argc, char** argv) {
   }
   std::optional<std::string> libraryPath;
   if (const char* value = getenv("LD_LIBRARY_PATH")) libraryPath = value;
+  // The verbose lines are collected while the decision is taken, which writes nothing, and are out
+  // before anything else is written.
+  std::string verboseLines;
   StartupDecision decision =
-      decideStartup(executable, libraryPath, state.verbose ? &standardOutput() : nullptr);
+      decideStartup(executable, libraryPath, state.verbose ? &verboseLines : nullptr);
+  writeToDescriptor(STDOUT_FILENO, {verboseLines});
   state.applicationDirectory = std::move(decision.applicationDirectory);
   state.archiveEmbedded = decision.archiveEmbedded;
   state.archivePath = std::move(decision.archivePath);

@@ -3,7 +3,7 @@
 #include <cstring>
 
 std::string buildLibraryName(const char* major, const char* minor, const char* updater,
-                             std::ostream* trace) {
+                             std::string* trace) {
   std::string name = "libqxzekztvrt";
   name += ".so";
   name += '.';
@@ -15,6 +15,6 @@ std::string buildLibraryName(const char* major, const char* minor, const char* u
     name += '.';
     name += updater;
   }
-  if (trace) *trace << "build library name=" << name << '\n' << std::flush;
+  if (trace) trace->append("build library name=").append(name).append("\n");
   return name;
 }

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 namespace {
 
 struct NameCase {
@@ -26,9 +24,9 @@ TEST(LibraryNameTest, AppendsTheUpdaterUnlessItIsExactlyZero) {
 }
 
 TEST(LibraryNameTest, TracesTheNameWhereAsked) {
-  std::ostringstream trace;
+  std::string trace;
   EXPECT_EQ(buildLibraryName("7", "14", "1", &trace), "libqxzekztvrt.so.7.14.1");
-  EXPECT_EQ(trace.str(), "build library name=libqxzekztvrt.so.7.14.1\n");
+  EXPECT_EQ(trace, "build library name=libqxzekztvrt.so.7.14.1\n");
 }
 
 }  // namespace

@@ -7,26 +7,24 @@
 namespace {
 
 // Callers test |trace| first, so that a quiet search puts no line together.
-void traceLine(std::ostream& trace, const std::string& line) {
-  trace << line << '\n' << std::flush;
-}
+void traceLine(std::string* trace, const std::string& line) { trace->append(line).append("\n"); }
 
 }  // namespace
 
 RuntimeSearch searchRuntimeLibrary(const std::string& applicationDirectory,
                                    const std::string& libraryName,
                                    const std::optional<std::string>& libraryPath,
-                                   std::ostream* trace) {
+                                   std::string* trace) {
   RuntimeSearch search;
   search.libraryName = libraryName;
   search.tested = listSearchCandidates(applicationDirectory, libraryName, libraryPath);
   for (size_t i = 0; i < search.tested.size(); ++i) {
     const SearchCandidate& candidate = search.tested[i];
     bool platform = candidate.stage == SearchStage::kPlatformDirectory;
-    if (platform && trace) traceLine(*trace, "1. search " + candidate.path);
+    if (platform && trace) traceLine(trace, "1. search " + candidate.path);
     if (fileExists(candidate.path)) {
       if (trace) {
-        traceLine(*trace,
+        traceLine(trace,
                   (platform ? "Find " : "Found ") + libraryName + " in " + candidate.location);
       }
       search.found = true;
@@ -34,16 +32,16 @@ RuntimeSearch searchRuntimeLibrary(const std::string& applicationDirectory,
       return search;
     }
     // Announced even when the value is empty and so has no entries to try.
-    if (platform && libraryPath && trace) traceLine(*trace, "2. search " + *libraryPath);
+    if (platform && libraryPath && trace) traceLine(trace, "2. search " + *libraryPath);
   }
   if (trace) {
-    traceLine(*trace, "3. Try to find " + libraryName + " in registry and preference settings");
+    traceLine(trace, "3. Try to find " + libraryName + " in registry and preference settings");
   }
   return search;
 }
 
 RuntimeSearch locateRuntime(const std::string& applicationDirectory, const DataBlock& block,
-                            const std::optional<std::string>& libraryPath, std::ostream* trace) {
+                            const std::optional<std::string>& libraryPath, std::string* trace) {
   std::string name = buildLibraryName(block.majorVersion.c_str(), block.minorVersion.c_str(),
                                       block.updaterVersion.c_str(), trace);
   return searchRuntimeLibrary(applicationDirectory, name, libraryPath, trace);

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,16 +19,16 @@ struct RuntimeSearch {
 
 // Tests the candidates of listSearchCandidates in order and stops at the first one present.
 // |libraryPath| is the value of LD_LIBRARY_PATH, absent when it is unset. The verbose trace of
-// the search goes to |trace| when one is given.
+// the search is appended to |trace| when one is given.
 RuntimeSearch searchRuntimeLibrary(const std::string& applicationDirectory,
                                    const std::string& libraryName,
                                    const std::optional<std::string>& libraryPath,
-                                   std::ostream* trace);
+                                   std::string* trace);
 
-// Builds the library's name from the block's version texts and searches for it, tracing both on
+// Builds the library's name from the block's version texts and searches for it, tracing both to
 // |trace| when one is given.
 RuntimeSearch locateRuntime(const std::string& applicationDirectory, const DataBlock& block,
-                            const std::optional<std::string>& libraryPath, std::ostream* trace);
+                            const std::optional<std::string>& libraryPath, std::string* trace);
 
 // What the launcher reports when the library is missing: which runtime version to install.
 std::string runtimeMissingMessage(const std::string& libraryName);

@@ -7,10 +7,9 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <vector>
 
-#include "base/standard_streams.h"
+#include "base/captured_output.h"
 
 namespace {
 
@@ -37,26 +36,6 @@ class ScopedEnvironmentVariable {
  private:
   const char* name_;
   std::optional<std::string> saved_;
-};
-
-// Collects what is written to standard output and standard error while it lives.
-class CapturedStreams {
- public:
-  CapturedStreams()
-      : savedOut_(standardOutput().rdbuf(out_.rdbuf())),
-        savedErr_(standardError().rdbuf(err_.rdbuf())) {}
-  ~CapturedStreams() {
-    standardOutput().rdbuf(savedOut_);
-    standardError().rdbuf(savedErr_);
-  }
-  std::string out() const { return out_.str(); }
-  std::string err() const { return err_.str(); }
-
- private:
-  std::ostringstream out_;
-  std::ostringstream err_;
-  std::streambuf* savedOut_;
-  std::streambuf* savedErr_;
 };
 
 DataBlock blockWithUpdater(const char* updater) {
@@ -116,16 +95,16 @@ TEST_F(RuntimeSearchTest, TracesASearchThatMissesTheFirstLibraryPathEntryAndHits
   // The entry after the hit is never tested.
   const std::string libraryPath = root_ + "/usr/lib:" + root_ + "/opt/rt:" + root_ + "/later";
 
-  std::ostringstream trace;
+  std::string trace;
   RuntimeSearch search = locateRuntime(app_, blockWithUpdater("1"), libraryPath, &trace);
   EXPECT_TRUE(search.found);
   EXPECT_EQ(search.libraryName, kName);
   EXPECT_EQ(paths(search),
             (std::vector<std::string>{platform_ + "/" + kName, root_ + "/usr/lib/" + kName,
                                       root_ + "/opt/rt/" + kName}));
-  EXPECT_EQ(trace.str(), std::string("build library name=") + kName + "\n" + "1. search " + app_ +
-                             "/runtime/tzora64/" + kName + "\n" + "2. search " + libraryPath +
-                             "\n" + "Found " + kName + " in " + root_ + "/opt/rt\n");
+  EXPECT_EQ(trace, std::string("build library name=") + kName + "\n" + "1. search " + app_ +
+                       "/runtime/tzora64/" + kName + "\n" + "2. search " + libraryPath + "\n" +
+                       "Found " + kName + " in " + root_ + "/opt/rt\n");
 }
 
 TEST_F(RuntimeSearchTest, ReportsTheServedVersionAndTheMissingFileName) {
@@ -143,44 +122,44 @@ TEST_F(RuntimeSearchTest, ReportsTheServedVersionAndTheMissingFileName) {
 TEST_F(RuntimeSearchTest, TracesAllThreeStagesWhenTheLibraryPathIsEmpty) {
   const std::string name = "libqxzekztvrt.so.7.14";
 
-  std::ostringstream trace;
+  std::string trace;
   RuntimeSearch search = locateRuntime(app_, blockWithUpdater("0"), "", &trace);
   EXPECT_FALSE(search.found);
-  EXPECT_EQ(trace.str(), "build library name=" + name + "\n" + "1. search " + platform_ + "/" +
-                             name + "\n" + "2. search \n" + "3. Try to find " + name +
-                             " in registry and preference settings\n");
+  EXPECT_EQ(trace, "build library name=" + name + "\n" + "1. search " + platform_ + "/" + name +
+                       "\n" + "2. search \n" + "3. Try to find " + name +
+                       " in registry and preference settings\n");
 }
 
 TEST_F(RuntimeSearchTest, PlatformDirectoryWinsAndADirectoryCounts) {
   fs::create_directories(platform_ + "/" + kName);
   makeFile(root_ + "/lib/" + kName);
 
-  std::ostringstream trace;
+  std::string trace;
   RuntimeSearch search = searchRuntimeLibrary(app_, kName, root_ + "/lib", &trace);
   EXPECT_TRUE(search.found);
   EXPECT_EQ(paths(search), (std::vector<std::string>{platform_ + "/" + kName}));
-  EXPECT_EQ(trace.str(), "1. search " + platform_ + "/" + kName + "\n" + "Find " + kName + " in " +
-                             platform_ + "\n");
+  EXPECT_EQ(trace, "1. search " + platform_ + "/" + kName + "\n" + "Find " + kName + " in " +
+                       platform_ + "\n");
 }
 
-// The search takes the library path and the trace stream it is given, never the environment's
-// values nor the standard streams.
+// The search takes the library path and the trace text it is given, never the environment's
+// values nor the standard descriptors.
 TEST_F(RuntimeSearchTest, ReadsNoEnvironmentAndTracesOnlyOnTheGivenStream) {
   makeFile(root_ + "/lib/" + kName);
   verboseVariable_.set("");
   {
-    CapturedStreams streams;
+    CapturedOutput output;
     EXPECT_TRUE(searchRuntimeLibrary(app_, kName, root_ + "/lib", nullptr).found);
-    EXPECT_EQ(streams.out(), "");
-    EXPECT_EQ(streams.err(), "");
+    EXPECT_EQ(output.out(), "");
+    EXPECT_EQ(output.err(), "");
   }
-  CapturedStreams streams;
-  std::ostringstream trace;
+  CapturedOutput output;
+  std::string trace;
   EXPECT_TRUE(searchRuntimeLibrary(app_, kName, root_ + "/lib", &trace).found);
-  EXPECT_EQ(trace.str(), "1. search " + platform_ + "/" + kName + "\n" + "2. search " + root_ +
-                             "/lib\nFound " + kName + " in " + root_ + "/lib\n");
-  EXPECT_EQ(streams.out(), "");
-  EXPECT_EQ(streams.err(), "");
+  EXPECT_EQ(trace, "1. search " + platform_ + "/" + kName + "\n" + "2. search " + root_ +
+                       "/lib\nFound " + kName + " in " + root_ + "/lib\n");
+  EXPECT_EQ(output.out(), "");
+  EXPECT_EQ(output.err(), "");
   libraryPath_.set(root_ + "/lib");
   EXPECT_FALSE(searchRuntimeLibrary(app_, kName, std::nullopt, nullptr).found);
 }
@@ -221,13 +200,12 @@ TEST_F(RuntimeSearchTest, ShowsTheFirstLibraryPathEntryThatHoldsTheFileAsWritten
     fs::current_path(directory + "/cwd");
     const std::string libraryPath = expand(c.libraryPath, directory);
 
-    std::ostringstream trace;
+    std::string trace;
     bool found = searchRuntimeLibrary(app_, kName, libraryPath, &trace).found;
     fs::current_path(savedCwd);
     EXPECT_TRUE(found) << c.label;
-    EXPECT_EQ(trace.str(), "1. search " + platform_ + "/" + kName + "\n" + "2. search " +
-                               libraryPath + "\n" + "Found " + kName + " in " +
-                               expand(c.foundIn, directory) + "\n")
+    EXPECT_EQ(trace, "1. search " + platform_ + "/" + kName + "\n" + "2. search " + libraryPath +
+                         "\n" + "Found " + kName + " in " + expand(c.foundIn, directory) + "\n")
         << c.label;
   }
 }
