@@ -1,7 +1,5 @@
 #include "tools/archive_file.h"
 
-#include <algorithm>
-
 #include "archive/data_block_layout.h"
 #include "archive/data_block_reader.h"
 #include "archive/file_tail.h"
@@ -11,6 +9,7 @@ namespace {
 constexpr std::string_view kElfMagic =
     "\x7f"
     "ELF";
+static_assert(kElfMagic.size() == kElfMagicBytes);
 
 }  // namespace
 
@@ -54,34 +53,32 @@ bool locateArchiveParts(uint64_t size, std::string_view head, const DataBlock& b
   return true;
 }
 
-bool readArchiveFile(const std::string& path, ArchiveFile* file, std::string* err) {
-  ArchiveFile read;
-  if (!readWholeFile(path, &read.bytes, err)) return false;
+bool openArchiveFile(const std::string& path, ArchiveFile* archive, std::string* err) {
+  if (!archive->file.open(path, err) ||
+      !readFileEnds(archive->file, kElfMagicBytes, layout::kBlockSize, &archive->ends, err)) {
+    return false;
+  }
   std::string why;
-  size_t size = read.bytes.size();
-  std::string_view tail =
-      std::string_view(read.bytes)
-          .substr(size - std::min<size_t>(size, static_cast<size_t>(layout::kBlockSize)));
-  if (!dataBlockAtEnd(path, size, tail, &read.block, &why)) {
+  const FileEnds& ends = archive->ends;
+  if (!dataBlockAtEnd(path, ends.size, ends.tail, &archive->block, &why)) {
     *err = path + " holds no accepted data block: " + why;
     return false;
   }
-  if (!locateArchiveParts(size, read.bytes, read.block, &read.parts, &why)) {
+  if (!locateArchiveParts(ends.size, ends.head, archive->block, &archive->parts, &why)) {
     *err = path + ": " + why;
     return false;
   }
-  *file = std::move(read);
   return true;
 }
 
-bool executableBeforeArchive(const std::string& path, const ArchiveFile& file,
-                             std::string_view* executable, std::string* err) {
-  if (!file.parts.executable) {
+bool executableBeforeArchive(const std::string& path, const ArchiveFile& archive,
+                             uint64_t* executableSize, std::string* err) {
+  if (!archive.parts.executable) {
     *err = path + " is no executable with an archive appended: " +
-           (startsWithElfHeader(file.bytes) ? "its embeddedArchiveParam is 0"
-                                            : "it does not start with an ELF header");
+           (startsWithElfHeader(archive.ends.head) ? "its embeddedArchiveParam is 0"
+                                                   : "it does not start with an ELF header");
     return false;
   }
-  *executable = std::string_view(file.bytes).substr(0, file.parts.payloadOffset);
+  *executableSize = archive.parts.payloadOffset;
   return true;
 }

@@ -8,6 +8,10 @@
 #include <string_view>
 
 #include "archive/data_block.h"
+#include "archive/file_tail.h"
+
+// The bytes of a file's start that tell whether it is an executable.
+inline constexpr size_t kElfMagicBytes = 4;
 
 // True when |bytes| begin with the ELF header's magic number, as every launcher does.
 bool startsWithElfHeader(std::string_view bytes);
@@ -38,18 +42,21 @@ bool dataBlockAtEnd(const std::string& path, uint64_t size, std::string_view tai
 bool locateArchiveParts(uint64_t size, std::string_view head, const DataBlock& block,
                         ArchiveParts* parts, std::string* err);
 
+// An archive file held open, so that what is copied from it is the file whose ends were read.
+// Only its first bytes, for the ELF header, and its data block are held in memory.
 struct ArchiveFile {
-  std::string bytes;
+  RegularFile file;
+  FileEnds ends;
   DataBlock block;
   ArchiveParts parts;
 };
 
-// Reads the file at |path| whole, takes its data block from the bytes read with the launcher's
+// Opens the file at |path|, reads its ends, takes its data block from them with the launcher's
 // reader, and locates its parts. Fails, saying why, on a file that cannot be read or holds no
 // accepted data block.
-bool readArchiveFile(const std::string& path, ArchiveFile* file, std::string* err);
+bool openArchiveFile(const std::string& path, ArchiveFile* archive, std::string* err);
 
-// The bytes of the executable in front of the payload, when |file| (read from |path|) is an
+// The size of the executable in front of the payload, when |archive| (opened from |path|) is an
 // executable with an archive appended; fails, saying why, when it is not.
-bool executableBeforeArchive(const std::string& path, const ArchiveFile& file,
-                             std::string_view* executable, std::string* err);
+bool executableBeforeArchive(const std::string& path, const ArchiveFile& archive,
+                             uint64_t* executableSize, std::string* err);

@@ -69,18 +69,18 @@ TEST(LocateArchiveParts, AFileShorterThanABlockHasNoParts) {
   EXPECT_EQ(err, "the file is 8191 bytes, shorter than a data block");
 }
 
-TEST(ReadArchiveFile, NamesTheFileAndWhyItHoldsNoArchive) {
+TEST(OpenArchiveFile, NamesTheFileAndWhyItHoldsNoArchive) {
   ScratchDirectory dir;
   writeFile(dir.file("launcher"),
             "\x7f"
             "ELF" +
                 std::string(9000, 'x'));
-  ArchiveFile file;
+  ArchiveFile launcher, none;
   std::string err;
-  EXPECT_FALSE(readArchiveFile(dir.file("launcher"), &file, &err));
+  EXPECT_FALSE(openArchiveFile(dir.file("launcher"), &launcher, &err));
   EXPECT_EQ(err, dir.file("launcher") +
                      " holds no accepted data block: the trailer holds 2021161080, not 8192");
-  EXPECT_FALSE(readArchiveFile(dir.file("none"), &file, &err));
+  EXPECT_FALSE(openArchiveFile(dir.file("none"), &none, &err));
   EXPECT_EQ(err, "cannot open " + dir.file("none") + ": No such file or directory");
 }
 

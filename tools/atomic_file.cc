@@ -13,6 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tools/file_copy.h"
+#include "tools/progress_line.h"
+
 namespace {
 
 // The signals that end a process run from a terminal or a service manager; each would otherwise
@@ -118,20 +121,39 @@ class TemporaryFile {
     return true;
   }
 
-  bool write(std::string_view bytes) {
-    while (!bytes.empty()) {
-      ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+  // Appends |piece|; |shownPath| names the output in |err|.
+  bool append(const OutputPiece& piece, const std::string& shownPath, ProgressLine* progress,
+              std::string* err) {
+    if (piece.source) {
+      if (!copyFileRange(*piece.source, piece.offset, piece.length, fd_, size_, shownPath, progress,
+                         err)) {
+        return false;
+      }
+      size_ += piece.length;
+      return true;
+    }
+    for (std::string_view bytes = piece.bytes; !bytes.empty();) {
+      ssize_t n = pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(size_));
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return false;
+      if (n < 0) {
+        *err = "cannot write " + shownPath + ": " + strerror(errno);
+        return false;
+      }
       bytes.remove_prefix(static_cast<size_t>(n));
+      size_ += static_cast<uint64_t>(n);
+      progress->advance(static_cast<uint64_t>(n));
     }
     return true;
   }
 
-  // Leaves the reason for a failure in errno, as the other steps do.
+  // Leaves the reason for a failure in errno, as the other steps do. The size is set last, since a
+  // copy ending in a hole writes nothing there.
   bool finish(mode_t mode) {
     int error = 0;
-    if (fsync(fd_) != 0 || fchmod(fd_, mode) != 0) error = errno;
+    if (ftruncate(fd_, static_cast<off_t>(size_)) != 0 || fsync(fd_) != 0 ||
+        fchmod(fd_, mode) != 0) {
+      error = errno;
+    }
     if (::close(fd_) != 0 && error == 0) error = errno;
     fd_ = -1;
     errno = error;
@@ -158,6 +180,7 @@ class TemporaryFile {
 
  private:
   int fd_ = -1;
+  uint64_t size_ = 0;
   std::string path_;
 };
 
@@ -238,7 +261,7 @@ bool resolveOutput(const std::string& path, std::string* target, std::string* er
 
 }  // namespace
 
-bool writeFileAtomically(const std::string& path, const std::vector<std::string_view>& pieces,
+bool writeFileAtomically(const std::string& path, const std::vector<OutputPiece>& pieces,
                          mode_t mode, std::string* err) {
   if (path.empty()) {
     *err = "the output name is empty";
@@ -248,12 +271,13 @@ bool writeFileAtomically(const std::string& path, const std::vector<std::string_
   if (!resolveOutput(path, &target, err)) return false;
   TemporaryFile temp;
   if (!temp.create(target, path, err)) return false;
-  for (std::string_view piece : pieces) {
-    if (!temp.write(piece)) {
-      *err = "cannot write " + path + ": " + strerror(errno);
-      return false;
-    }
+  uint64_t total = 0;
+  for (const OutputPiece& piece : pieces) total += piece.size();
+  ProgressLine progress(STDERR_FILENO, total);
+  for (const OutputPiece& piece : pieces) {
+    if (!temp.append(piece, path, &progress, err)) return false;
   }
+  progress.clear();
   if (!temp.finish(mode) || !temp.renameTo(target)) {
     *err = "cannot write " + path + ": " + strerror(errno);
     return false;

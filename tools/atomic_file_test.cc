@@ -34,6 +34,24 @@ TEST(WriteFileAtomically, WritesAnyNameTheDirectoryTakesAndLeavesNoTemporaryFile
   }
 }
 
+// A piece that ends in a hole leaves the output as long as the pieces, though nothing was written
+// at its end.
+TEST(WriteFileAtomically, CopiesRangesOfFilesBetweenBytesHeldInMemory) {
+  ScratchDirectory dir;
+  writeFile(dir.file("source"), "abc");
+  ASSERT_EQ(truncate(dir.file("source").c_str(), 100000), 0);
+  RegularFile source;
+  std::string err;
+  ASSERT_TRUE(source.open(dir.file("source"), &err)) << err;
+  ASSERT_TRUE(writeFileAtomically(dir.file("out"), {"<", {source, 1, 99999}, ">", {source, 0, 2}},
+                                  0640, &err))
+      << err;
+  EXPECT_EQ(readFile(dir.file("out")), "<bc" + std::string(99997, '\0') + ">ab");
+  ASSERT_TRUE(writeFileAtomically(dir.file("out"), {{source, 2, 99998}}, 0640, &err)) << err;
+  EXPECT_EQ(readFile(dir.file("out")), "c" + std::string(99997, '\0'));
+  EXPECT_EQ((std::set<std::string>{"out", "source"}), dir.names());
+}
+
 // A directory tree as text: each name below the top, with "file:BYTES", "link:TARGET", "dir",
 // "fifo" or "socket". Links are described, not followed, so a replaced link shows.
 using Tree = std::map<std::string, std::string>;

@@ -14,36 +14,44 @@ bool embedArchive(const EmbedRequest& request, std::string* err) {
   // The launcher's own probe decides whether an archive is there already, so that the tool never
   // stacks a second one behind it.
   ArchiveFile carrier;
-  std::string plainLauncher;
-  std::string_view launcher;
+  RegularFile plainLauncher;
+  const RegularFile* launcher = &plainLauncher;
+  uint64_t launcherSize = 0;
   if (isArchiveEmbedded(launcherPath)) {
     if (!request.replace) {
       *err = launcherPath + " already carries an archive (give --replace to replace it)";
       return false;
     }
-    if (!readArchiveFile(launcherPath, &carrier, err) ||
-        !executableBeforeArchive(launcherPath, carrier, &launcher, err)) {
+    if (!openArchiveFile(launcherPath, &carrier, err) ||
+        !executableBeforeArchive(launcherPath, carrier, &launcherSize, err)) {
       return false;
     }
+    launcher = &carrier.file;
   } else {
-    if (!readWholeFile(launcherPath, &plainLauncher, err)) return false;
-    if (!startsWithElfHeader(plainLauncher)) {
+    FileEnds start;
+    if (!plainLauncher.open(launcherPath, err) ||
+        !readFileEnds(plainLauncher, kElfMagicBytes, 0, &start, err)) {
+      return false;
+    }
+    if (!startsWithElfHeader(start.head)) {
       *err = launcherPath + " is no executable: it does not start with an ELF header";
       return false;
     }
-    launcher = plainLauncher;
+    launcherSize = plainLauncher.size();
   }
   mode_t mode = 0;
   if (!existingFileMode(launcherPath, &mode, err)) return false;
 
   // The launcher's own reader decides, so that the tool accepts exactly what the launcher will.
   ArchiveFile archive;
-  if (!readArchiveFile(request.archivePath, &archive, err)) return false;
-  std::string block = archive.bytes.substr(archive.parts.blockOffset);
-  setBlockInt64(&block, layout::kEmbeddedArchiveParamField, static_cast<int64_t>(launcher.size()));
-  std::string_view payload = std::string_view(archive.bytes)
-                                 .substr(archive.parts.payloadOffset, archive.parts.payloadSize);
-  return writeFileAtomically(request.outputPath, {launcher, payload, block}, mode, err);
+  if (!openArchiveFile(request.archivePath, &archive, err)) return false;
+  const ArchiveParts& parts = archive.parts;
+  std::string block = archive.ends.tail;
+  setBlockInt64(&block, layout::kEmbeddedArchiveParamField, static_cast<int64_t>(launcherSize));
+  return writeFileAtomically(
+      request.outputPath,
+      {{*launcher, 0, launcherSize}, {archive.file, parts.payloadOffset, parts.payloadSize}, block},
+      mode, err);
 }
 
 Command addEmbedCommand(CLI::App* app) {

@@ -6,11 +6,12 @@
 #include "tools/atomic_file.h"
 
 bool extractPayload(const ExtractRequest& request, std::string* err) {
-  ArchiveFile file;
-  if (!readArchiveFile(request.path, &file, err)) return false;
-  std::string_view payload =
-      std::string_view(file.bytes).substr(file.parts.payloadOffset, file.parts.payloadSize);
-  return writeFileAtomically(request.outputPath, {payload}, newFileMode(), err);
+  ArchiveFile archive;
+  if (!openArchiveFile(request.path, &archive, err)) return false;
+  const ArchiveParts& parts = archive.parts;
+  return writeFileAtomically(request.outputPath,
+                             {{archive.file, parts.payloadOffset, parts.payloadSize}},
+                             newFileMode(), err);
 }
 
 Command addExtractCommand(CLI::App* app) {

@@ -102,9 +102,10 @@ constexpr const char* kPackFooter =
 bool packArchive(const PackRequest& request, std::string* err) {
   std::string block;
   if (!buildDataBlock(request.fields, &block, err)) return false;
-  std::string payload;
-  if (!readWholeFile(request.payloadPath, &payload, err)) return false;
-  return writeFileAtomically(request.outputPath, {payload, block}, newFileMode(), err);
+  RegularFile payload;
+  if (!payload.open(request.payloadPath, err)) return false;
+  return writeFileAtomically(request.outputPath, {{payload, 0, payload.size()}, block},
+                             newFileMode(), err);
 }
 
 Command addPackCommand(CLI::App* app) {

@@ -42,8 +42,7 @@ int main(int argc, char** argv) {
               << std::endl;
     return 1;
   } catch (const std::bad_alloc&) {
-    // Files are read whole; one too large for the memory left is the likely cause.
-    std::cerr << "qpa: out of memory (a file too large to read whole?)" << std::endl;
+    std::cerr << "qpa: out of memory" << std::endl;
     return 1;
   } catch (const std::exception& e) {
     std::cerr << "qpa: " << e.what() << std::endl;

@@ -6,15 +6,15 @@
 #include "tools/atomic_file.h"
 
 bool stripArchive(const StripRequest& request, std::string* err) {
-  ArchiveFile file;
-  std::string_view executable;
+  ArchiveFile archive;
+  uint64_t executableSize = 0;
   mode_t mode = 0;
-  if (!readArchiveFile(request.executablePath, &file, err) ||
-      !executableBeforeArchive(request.executablePath, file, &executable, err) ||
+  if (!openArchiveFile(request.executablePath, &archive, err) ||
+      !executableBeforeArchive(request.executablePath, archive, &executableSize, err) ||
       !existingFileMode(request.executablePath, &mode, err)) {
     return false;
   }
-  return writeFileAtomically(request.outputPath, {executable}, mode, err);
+  return writeFileAtomically(request.outputPath, {{archive.file, 0, executableSize}}, mode, err);
 }
 
 Command addStripCommand(CLI::App* app) {
