@@ -81,7 +81,7 @@ struct Step {
 bool runStep(const CopyBenchmarkSetup& setup, const Step& step, Measured* measured,
              Measured* synced, std::string* err) {
   TimedProcess process({step.argv[0], step.argv, {"PATH=/usr/bin:/bin"}, ""});
-  ProcessRun run;
+  TimedRun run;
   if (!process.run(&run, err)) return false;
   if (run.status != 0) {
     *err = step.name + " failed with status " + std::to_string(run.status);
@@ -90,14 +90,14 @@ bool runStep(const CopyBenchmarkSetup& setup, const Step& step, Measured* measur
   measured->seconds.push_back(run.seconds);
   if (!step.syncArgv.empty()) {
     TimedProcess sync({step.syncArgv[0], step.syncArgv, {}, ""});
-    ProcessRun syncRun;
+    TimedRun syncRun;
     if (!sync.run(&syncRun, err)) return false;
     synced->seconds.push_back(run.seconds + syncRun.seconds);
   }
   // Removed, its pages are dropped unwritten, so that no write-back of one step falls on the next.
   fs::remove(step.output);
   if (measured->peakRssKiB == 0) {
-    ProcessRun probed;
+    TimedRun probed;
     if (!process.measurePeakRss(setup.probePath, setup.scratchDir + "/rss", &probed, err)) {
       return false;
     }
@@ -130,7 +130,7 @@ bool runCopySize(const CopyBenchmarkSetup& setup, const CopySize& size, std::vec
   for (std::vector<std::string> argv :
        {std::vector<std::string>{qpa, "pack", payload, "-o", archive},
         {qpa, "embed", setup.launcherPath, archive, "-o", exe}}) {
-    ProcessRun made;
+    TimedRun made;
     if (!TimedProcess({qpa, argv, {}, ""}).run(&made, err)) return false;
     if (made.status != 0) {
       *err = "cannot make the inputs of " + size.name + ": qpa " + argv[1] + " failed";
