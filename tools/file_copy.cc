@@ -14,7 +14,10 @@ namespace {
 // The buffer of the fallback path, and the most the kernel is asked for at once, so that the
 // progress line moves.
 constexpr size_t kBufferBytes = size_t{1} << 20;
-constexpr size_t kKernelChunkBytes = size_t{64} << 20;
+constexpr size_t kKernelChunkBytes = size_t{8} << 20;
+// How much written output may wait before its writeback is started, so that the closing fsync
+// finds the disk mostly done instead of starting on the whole file.
+constexpr uint64_t kWritebackBytes = uint64_t{8} << 20;
 
 bool gKernelCopyEnabled = true;
 
@@ -31,6 +34,7 @@ class RangeCopier {
       ssize_t n = kernel_ ? copyThroughKernel(from, from + shift, chunk)
                           : copyThroughBuffer(from, from + shift, chunk, err);
       if (n < 0) return false;
+      startWriteback(from + shift, static_cast<uint64_t>(n));
       from += static_cast<uint64_t>(n);
       if (progress_) progress_->advance(static_cast<uint64_t>(n));
     }
@@ -51,6 +55,18 @@ class RangeCopier {
   }
 
  private:
+  // Hands the output written since the last call that started any to the disk once there is enough
+  // of it, without waiting. Failing here is harmless: the fsync that ends the output reports what
+  // the disk refuses.
+  void startWriteback(uint64_t at, uint64_t written) {
+    if (unsubmitted_ == 0) unsubmittedFrom_ = at;
+    unsubmitted_ = at + written - unsubmittedFrom_;
+    if (unsubmitted_ < kWritebackBytes) return;
+    sync_file_range(out_, static_cast<off_t>(unsubmittedFrom_), static_cast<off_t>(unsubmitted_),
+                    SYNC_FILE_RANGE_WRITE);
+    unsubmitted_ = 0;
+  }
+
   // The bytes copied; 0 when the kernel copied none, which hands the rest to the buffer.
   ssize_t copyThroughKernel(uint64_t from, uint64_t at, size_t chunk) {
     loff_t in = static_cast<loff_t>(from);
@@ -99,6 +115,8 @@ class RangeCopier {
   ProgressLine* progress_;
   bool kernel_ = gKernelCopyEnabled;
   std::unique_ptr<char[]> buffer_;
+  uint64_t unsubmittedFrom_ = 0;
+  uint64_t unsubmitted_ = 0;
 };
 
 }  // namespace
