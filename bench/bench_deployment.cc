@@ -42,6 +42,7 @@ bool writeEmptyFile(const std::string& path, std::string* err) {
 std::string portableLauncherPath() { return KORVEL_PORTABLE_LAUNCHER_PATH; }
 std::string builtBaselinePath() { return KORVEL_BASELINE_PATH; }
 std::string builtRuntimeCallsPath() { return KORVEL_RUNTIME_CALLS_PATH; }
+std::string builtEmptyRuntimePath() { return KORVEL_EMPTY_RUNTIME_PATH; }
 std::string builtProbePath() { return KORVEL_PROBE_PATH; }
 
 bool writeSparseArchive(const std::string& path, uint64_t start, uint64_t archiveSize,
@@ -67,14 +68,16 @@ bool writeSparseArchive(const std::string& path, uint64_t start, uint64_t archiv
 }
 
 bool copyBuiltBinaries(const std::string& dir, SharedBinaries* binaries, std::string* err) {
-  SharedBinaries copies{dir + "/launcher", dir + "/baseline", dir + "/runtime-calls",
-                        dir + "/" + kProxyLibraryName, ""};
+  SharedBinaries copies{dir + "/launcher",         dir + "/baseline",
+                        dir + "/runtime-calls",    dir + "/" + kProxyLibraryName,
+                        dir + "/empty-runtime.so", ""};
   std::error_code ec;
   fs::create_directories(dir, ec);
   if (!ec) fs::copy_file(builtLauncherPath(), copies.launcher, ec);
   if (!ec) fs::copy_file(builtBaselinePath(), copies.baseline, ec);
   if (!ec) fs::copy_file(builtRuntimeCallsPath(), copies.runtimeCalls, ec);
   if (!ec) fs::copy_file(builtStandinPath(), copies.standin, ec);
+  if (!ec) fs::copy_file(builtEmptyRuntimePath(), copies.emptyRuntime, ec);
   if (!ec && fs::exists(portableLauncherPath())) {
     copies.portableLauncher = dir + "/portable-launcher";
     fs::copy_file(portableLauncherPath(), copies.portableLauncher, ec);
@@ -93,9 +96,9 @@ bool makeDeployment(const std::string& dir, const DeploymentShape& shape,
                        {},  dir + "/app.qpa"};
   // An appended archive makes the launcher a file of its own; the rest is shared.
   bool appended = shape.placement == ArchivePlacement::kAppended;
+  const std::string& runtime = shape.emptyRuntime ? binaries.emptyRuntime : binaries.standin;
   if (!layOutApplication(
-          dir, "app", {binaries.launcher, binaries.standin, !appended, true, shape.platformLibrary},
-          err)) {
+          dir, "app", {binaries.launcher, runtime, !appended, true, shape.platformLibrary}, err)) {
     return false;
   }
   std::error_code ec;

@@ -1,7 +1,7 @@
 // One deployment that the start-up benchmark runs: the application laid out as the tests lay it
-// out (the launcher named app, the stand-in beside it, the runtime library file in
-// runtime/tzora64), with a sparse archive beside the launcher as app.qpa or appended to it. The
-// two baselines lie beside the launcher, so that all three load the same library file.
+// out (the launcher named app, the stand-in or the empty runtime beside it, the runtime library
+// file in runtime/tzora64), with a sparse archive beside the launcher as app.qpa or appended to it.
+// The two baselines lie beside the launcher, so that all three load the same library file.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +19,8 @@ struct DeploymentShape {
   ArchivePlacement placement = ArchivePlacement::kSidecar;
   uint64_t archiveSize = 16 * kKiB;  // payload and data block together
   bool platformLibrary = true;       // the runtime library file in runtime/tzora64
-  std::string startMessage;          // the launcher's archive's; the runtime-calls one has none
+  std::string startMessage = "";     // the launcher's archive's; the runtime-calls one has none
+  bool emptyRuntime = false;         // the empty runtime as the proxy library, not the stand-in
 };
 
 // The files that the deployments share through hard links: copies of what the build made, so that
@@ -30,6 +31,7 @@ struct SharedBinaries {
   std::string baseline;
   std::string runtimeCalls;
   std::string standin;
+  std::string emptyRuntime;
   std::string portableLauncher;  // empty when tools/build-portable.sh has not built it
 };
 
@@ -72,4 +74,5 @@ std::string portableLauncherPath();
 // tests'.
 std::string builtBaselinePath();
 std::string builtRuntimeCallsPath();
+std::string builtEmptyRuntimePath();
 std::string builtProbePath();

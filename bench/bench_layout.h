@@ -27,6 +27,9 @@ struct BenchLayout {
   // The smallest archive of each placement with kStartMessage as its start message.
   BenchDeployment sidecarStartMessage;
   BenchDeployment appendedStartMessage;
+  // The smallest archive of each placement with the empty runtime as the proxy library.
+  BenchDeployment emptyRuntimeSidecar;
+  BenchDeployment emptyRuntimeAppended;
   // A sidecar deployment without the runtime library file in runtime/tzora64, with the library
   // path directories of makeLibraryPathDirectories in it.
   BenchDeployment libraryPath;

@@ -62,6 +62,10 @@ std::string launcherCallsCaseName(ArchivePlacement placement) {
   return "process/baseline/launcher-calls/" + placementLabel(placement);
 }
 
+std::string emptyRuntimeCaseName(const std::string& program, ArchivePlacement placement) {
+  return "process/empty-runtime/" + program + "/" + placementLabel(placement);
+}
+
 std::string libraryPathCaseName(const std::string& program, int length) {
   return "process/" + program + "/ldpath:" + std::to_string(length);
 }
@@ -71,6 +75,8 @@ std::vector<ProcessCase> listProcessCases(const BenchLayout& layout) {
   ProcessCase baseline{case_names::kBaseline, baselineLaunch(layout.sidecar[0], {})};
   baseline.measurePeakRss = true;
   cases.push_back(baseline);
+  cases.push_back(
+      {case_names::kEmptyRuntimeBaseline, baselineLaunch(layout.emptyRuntimeSidecar, {})});
 
   for (ArchivePlacement placement : {ArchivePlacement::kSidecar, ArchivePlacement::kAppended}) {
     const auto& deployments =
@@ -108,6 +114,14 @@ std::vector<ProcessCase> listProcessCases(const BenchLayout& layout) {
     message.out = "Initializing Korvel Compiler Runtime version 7.14.1\nStarting Up:" +
                   std::string(kStartMessage) + "\n";
     cases.push_back(message);
+    const BenchDeployment& empty = placement == ArchivePlacement::kAppended
+                                       ? layout.emptyRuntimeAppended
+                                       : layout.emptyRuntimeSidecar;
+    std::vector<std::string> emptyArgs = {empty.runtimeCalls, "--with-launcher-calls"};
+    emptyArgs.insert(emptyArgs.end(), empty.runtimeCallsArgs.begin(), empty.runtimeCallsArgs.end());
+    cases.push_back({emptyRuntimeCaseName("launcher-calls", placement),
+                     {.program = empty.runtimeCalls, .argv = emptyArgs, .env = {kPath}}});
+    cases.push_back({emptyRuntimeCaseName("launcher", placement), launcherLaunch(empty, {})});
     if (layout.portable) {
       cases.push_back(
           {portableLauncherCaseName(placement),

@@ -11,6 +11,8 @@
 
 namespace case_names {
 inline constexpr char kBaseline[] = "process/baseline";
+// The bare baseline with the empty runtime as its proxy library.
+inline constexpr char kEmptyRuntimeBaseline[] = "process/empty-runtime/baseline";
 }  // namespace case_names
 
 // How a launcher case runs: quiet, quiet with a start message in its archive, or verbose.
@@ -28,6 +30,10 @@ std::string runtimeCallsCaseName(ArchivePlacement placement);
 // The baseline that makes the launcher's own library and system calls and then its runtime calls,
 // for the smallest archive at |placement|.
 std::string launcherCallsCaseName(ArchivePlacement placement);
+
+// The launcher ("launcher") or the baseline with the launcher's own calls ("launcher-calls"),
+// quiet, with the smallest archive at |placement| and the empty runtime as their proxy library.
+std::string emptyRuntimeCaseName(const std::string& program, ArchivePlacement placement);
 
 // The library path cases, launcher and baseline, with |length| entries.
 std::string libraryPathCaseName(const std::string& program, int length);

@@ -16,7 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "archive/data_block_layout.h"
 #include "archive/little_endian.h"
@@ -79,10 +78,15 @@ bool makeLauncherCalls(const char* sidecarArchive) {
   if (!appended && (stat(sidecarArchive, &st) != 0 || !readTailBlock(sidecarArchive, block))) {
     return false;
   }
-  std::string library = path;
-  library.resize(library.rfind('/'));
-  library += std::string("/runtime/tzora64/") + kRuntimeLibraryName;
-  return stat(library.c_str(), &st) == 0;
+  // Built in place: a string would add its own calls to those of the launcher.
+  size_t directory = strlen(path);
+  while (path[directory] != '/') --directory;
+  constexpr char kRuntimeDirectory[] = "/runtime/tzora64/";
+  if (directory + sizeof kRuntimeDirectory + sizeof kRuntimeLibraryName > sizeof path) return false;
+  memcpy(path + directory, kRuntimeDirectory, sizeof kRuntimeDirectory - 1);
+  memcpy(path + directory + sizeof kRuntimeDirectory - 1, kRuntimeLibraryName,
+         sizeof kRuntimeLibraryName);
+  return stat(path, &st) == 0;
 }
 
 bool createInstance() {

@@ -29,7 +29,8 @@ void printHelp() {
          "4 GiB, taking no disk space) are made in a scratch directory below TMPDIR or /tmp and\n"
          "removed at the end. Random interleaving of the repetitions is on unless switched off.\n"
          "The launcher that tools/build-portable.sh builds, when it is there, runs beside the\n"
-         "host-built one and is held to its time plus 1 %.\n\n"
+         "host-built one and is held to its time plus 1 %. The launcher and two baselines run\n"
+         "once more against an empty runtime, which does nothing, to show the targets' floor.\n\n"
          "Options are Google Benchmark's:\n";
   benchmark::PrintDefaultHelp();
 }
@@ -49,7 +50,8 @@ bool measure(const std::string& scratch) {
   MedianRecorder recorder;
   std::string err;
   if (!makeBenchLayout(scratch, &layout, &err) ||
-      !checkLoadOrder(layout.sidecar[0], scratch, &err)) {
+      !checkLoadOrder(layout.sidecar[0], scratch, &err) ||
+      !checkLoadOrder(layout.emptyRuntimeSidecar, scratch, &err)) {
     std::cerr << "startup_benchmark: " << err << "\n";
     return false;
   }

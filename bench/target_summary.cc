@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <functional>
-#include <iterator>
 #include <vector>
 
 #include "bench/bench_layout.h"
@@ -48,14 +47,17 @@ void printConsistency(const MedianRecorder& medians, std::ostream& out) {
   std::vector<std::string> disorders;
   int compared = 0;
   for (ArchivePlacement placement : {ArchivePlacement::kSidecar, ArchivePlacement::kAppended}) {
-    std::string chain[] = {case_names::kBaseline, runtimeCallsCaseName(placement),
-                           launcherCallsCaseName(placement)};
-    for (size_t i = 0; i + 1 < std::size(chain); ++i) {
-      auto less = medians.median(chain[i]), more = medians.median(chain[i + 1]);
-      if (!less || !more || less->seconds <= 0 || more->seconds <= 0) continue;
-      ++compared;
-      if (more->seconds < less->seconds) {
-        disorders.push_back(chain[i + 1] + " took less time than " + chain[i]);
+    std::vector<std::vector<std::string>> chains = {
+        {case_names::kBaseline, runtimeCallsCaseName(placement), launcherCallsCaseName(placement)},
+        {case_names::kEmptyRuntimeBaseline, emptyRuntimeCaseName("launcher-calls", placement)}};
+    for (const std::vector<std::string>& chain : chains) {
+      for (size_t i = 0; i + 1 < chain.size(); ++i) {
+        auto less = medians.median(chain[i]), more = medians.median(chain[i + 1]);
+        if (!less || !more || less->seconds <= 0 || more->seconds <= 0) continue;
+        ++compared;
+        if (more->seconds < less->seconds) {
+          disorders.push_back(chain[i + 1] + " took less time than " + chain[i]);
+        }
       }
     }
   }
@@ -140,7 +142,7 @@ void printTargets(const MedianRecorder& medians, std::ostream& out) {
   };
   const auto instructions = &CaseMedian::instructions;
   const std::string small = kArchiveScales.front().label, large = kArchiveScales.back().label;
-  std::vector<Row> targets, details;
+  std::vector<Row> targets, details, floor;
   for (ArchivePlacement placement : {ArchivePlacement::kSidecar, ArchivePlacement::kAppended}) {
     std::string where = placement == ArchivePlacement::kSidecar ? "sidecar" : "appended";
     std::string smallCase = launcherCaseName(placement, small);
@@ -213,6 +215,21 @@ void printTargets(const MedianRecorder& medians, std::ostream& out) {
     details.push_back({"10th percentile, all calls for " + where + " archive / baseline",
                        ratio(allCalls, case_names::kBaseline, &CaseMedian::lowSeconds), "",
                        std::nullopt});
+    // With the empty runtime the runtime's share of a launch is gone: what is left over the bare
+    // baseline is the prescribed calls and the loader's binding of them, whatever the runtime.
+    std::string emptyCalls = emptyRuntimeCaseName("launcher-calls", placement);
+    std::string emptyLauncher = emptyRuntimeCaseName("launcher", placement);
+    const std::string emptyBaseline = case_names::kEmptyRuntimeBaseline;
+    for (const auto& [program, what] :
+         {std::pair{emptyCalls, "all the launcher's calls for " + where + " archive"},
+          std::pair{emptyLauncher, "launcher with " + where + " archive"}}) {
+      floor.push_back({"instructions, " + what + " / baseline",
+                       ratio(program, emptyBaseline, instructions), "", 1.02});
+      floor.push_back(
+          {"wall time, " + what + " / baseline", ratio(program, emptyBaseline), "", 1.03});
+    }
+    floor.push_back({"instructions, launcher with " + where + " archive - all its calls",
+                     extra(emptyLauncher, emptyCalls, instructions), "instructions", std::nullopt});
     details.push_back({"wall time, verbose / quiet, " + where + " archive",
                        ratio(verboseCase, smallCase), "", std::nullopt});
     details.push_back({"instructions, verbose / quiet, " + where + " archive",
@@ -229,6 +246,7 @@ void printTargets(const MedianRecorder& medians, std::ostream& out) {
   }
   printRows("Start-up targets (medians of this run)", targets, out);
   printRows("Details", details, out);
+  printRows("The same targets with the empty runtime, which does nothing: their floor", floor, out);
   printConsistency(medians, out);
 
   out << "\nMedians (and 10th percentiles), instructions of one start\n";
