@@ -117,8 +117,11 @@ std::vector<ProcessCase> listProcessCases(const BenchLayout& layout) {
     const BenchDeployment& empty = placement == ArchivePlacement::kAppended
                                        ? layout.emptyRuntimeAppended
                                        : layout.emptyRuntimeSidecar;
-    std::vector<std::string> emptyArgs = {empty.runtimeCalls, "--with-launcher-calls"};
+    std::vector<std::string> emptyArgs = {empty.runtimeCalls};
     emptyArgs.insert(emptyArgs.end(), empty.runtimeCallsArgs.begin(), empty.runtimeCallsArgs.end());
+    cases.push_back({emptyRuntimeCaseName("runtime-calls", placement),
+                     {.program = empty.runtimeCalls, .argv = emptyArgs, .env = {kPath}}});
+    emptyArgs.insert(emptyArgs.begin() + 1, "--with-launcher-calls");
     cases.push_back({emptyRuntimeCaseName("launcher-calls", placement),
                      {.program = empty.runtimeCalls, .argv = emptyArgs, .env = {kPath}}});
     cases.push_back({emptyRuntimeCaseName("launcher", placement), launcherLaunch(empty, {})});

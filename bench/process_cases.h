@@ -31,8 +31,9 @@ std::string runtimeCallsCaseName(ArchivePlacement placement);
 // for the smallest archive at |placement|.
 std::string launcherCallsCaseName(ArchivePlacement placement);
 
-// The launcher ("launcher") or the baseline with the launcher's own calls ("launcher-calls"),
-// quiet, with the smallest archive at |placement| and the empty runtime as their proxy library.
+// The launcher ("launcher"), the baseline with its runtime calls ("runtime-calls") or with its own
+// calls too ("launcher-calls"), quiet, with the smallest archive at |placement| and the empty
+// runtime as their proxy library.
 std::string emptyRuntimeCaseName(const std::string& program, ArchivePlacement placement);
 
 // The library path cases, launcher and baseline, with |length| entries.

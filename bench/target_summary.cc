@@ -49,7 +49,8 @@ void printConsistency(const MedianRecorder& medians, std::ostream& out) {
   for (ArchivePlacement placement : {ArchivePlacement::kSidecar, ArchivePlacement::kAppended}) {
     std::vector<std::vector<std::string>> chains = {
         {case_names::kBaseline, runtimeCallsCaseName(placement), launcherCallsCaseName(placement)},
-        {case_names::kEmptyRuntimeBaseline, emptyRuntimeCaseName("launcher-calls", placement)}};
+        {case_names::kEmptyRuntimeBaseline, emptyRuntimeCaseName("runtime-calls", placement),
+         emptyRuntimeCaseName("launcher-calls", placement)}};
     for (const std::vector<std::string>& chain : chains) {
       for (size_t i = 0; i + 1 < chain.size(); ++i) {
         auto less = medians.median(chain[i]), more = medians.median(chain[i + 1]);
@@ -221,7 +222,9 @@ void printTargets(const MedianRecorder& medians, std::ostream& out) {
     std::string emptyLauncher = emptyRuntimeCaseName("launcher", placement);
     const std::string emptyBaseline = case_names::kEmptyRuntimeBaseline;
     for (const auto& [program, what] :
-         {std::pair{emptyCalls, "all the launcher's calls for " + where + " archive"},
+         {std::pair{emptyRuntimeCaseName("runtime-calls", placement),
+                    "runtime calls for " + where + " archive"},
+          std::pair{emptyCalls, "all the launcher's calls for " + where + " archive"},
           std::pair{emptyLauncher, "launcher with " + where + " archive"}}) {
       floor.push_back({"instructions, " + what + " / baseline",
                        ratio(program, emptyBaseline, instructions), "", 1.02});
