@@ -1,11 +1,11 @@
 #include "base/white_space.h"
 
-#include <boost/algorithm/string/trim.hpp>
-
 namespace {
 bool isWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 }  // namespace
 
-std::string trimWhiteSpace(const std::string& text) {
-  return boost::algorithm::trim_copy_if(text, isWhiteSpace);
+std::string_view trimWhiteSpace(std::string_view text) {
+  while (!text.empty() && isWhiteSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isWhiteSpace(text.back())) text.remove_suffix(1);
+  return text;
 }

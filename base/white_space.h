@@ -3,7 +3,8 @@
 // removes exactly what a trim with that locale removes, without building the locale's facets.
 #pragma once
 
-#include <string>
+#include <string_view>
 
-// |text| without its leading and trailing white space.
-std::string trimWhiteSpace(const std::string& text);
+// |text| without its leading and trailing white space: a view into |text|, so that a trim makes
+// no copy.
+std::string_view trimWhiteSpace(std::string_view text);

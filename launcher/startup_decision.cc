@@ -22,7 +22,8 @@ void fail(StartupDecision* decision, StartupFailure failure, std::vector<std::st
 
 std::optional<std::string> startMessageLine(const std::string& startMessage) {
   if (startMessage.c_str()[0] == '\0') return std::nullopt;
-  return trimWhiteSpace(cString(startMessage));
+  std::string text = cString(startMessage);
+  return std::string(trimWhiteSpace(text));
 }
 
 }  // namespace

@@ -1,12 +1,18 @@
 #include "runtime_search/join_path.h"
 
+#include <cstring>
+
 #include "base/white_space.h"
 
 std::string joinPath(std::initializer_list<const char*> parts) {
+  // One block for the whole path, so that appending the parts never moves it.
+  size_t capacity = 0;
+  for (const char* part : parts) capacity += strlen(part) + 1;
   std::string result;
+  result.reserve(capacity);
   bool first = true;
   for (const char* rawPart : parts) {
-    std::string part = trimWhiteSpace(rawPart);
+    std::string_view part = trimWhiteSpace(rawPart);
     if (first) {
       result = part;
       first = false;
@@ -15,7 +21,7 @@ std::string joinPath(std::initializer_list<const char*> parts) {
     bool resultOpen = result.empty() || result.back() == '/';
     bool partRooted = !part.empty() && part.front() == '/';
     if (resultOpen && partRooted) {
-      result.append(part, 1);
+      result.append(part.substr(1));
     } else if (!resultOpen && !partRooted) {
       result += '/';
       result += part;
