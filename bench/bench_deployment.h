@@ -19,8 +19,9 @@ struct DeploymentShape {
   ArchivePlacement placement = ArchivePlacement::kSidecar;
   uint64_t archiveSize = 16 * kKiB;  // payload and data block together
   bool platformLibrary = true;       // the runtime library file in runtime/tzora64
-  std::string startMessage = "";     // the launcher's archive's; the runtime-calls one has none
-  bool emptyRuntime = false;         // the empty runtime as the proxy library, not the stand-in
+  // Initialised, so that GCC 12 does not warn of it in a designated initializer that leaves it out.
+  std::string startMessage = "";  // the launcher's archive's; the runtime-calls one has none
+  bool emptyRuntime = false;      // the empty runtime as the proxy library, not the stand-in
 };
 
 // The files that the deployments share through hard links: copies of what the build made, so that

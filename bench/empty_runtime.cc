@@ -10,7 +10,8 @@ namespace {
 
 char qpaOption[] = "-qpa";
 char* options[3];
-// The one component instance, known by its address.
+// The one stream and the one component instance, known by their addresses.
+char streamObject;
 char instanceObject;
 
 }  // namespace
@@ -35,7 +36,7 @@ EMPTY_RUNTIME_EXPORT int zekRunMain_proxy(zekRunCallback callback, int argc, cha
 EMPTY_RUNTIME_EXPORT const char* zekGetLastErrorMessage_proxy(void) { return ""; }
 
 EMPTY_RUNTIME_EXPORT zekStream zekGetEmbeddedQpaStream_proxy(void*, int64_t) {
-  return &instanceObject;
+  return &streamObject;
 }
 
 EMPTY_RUNTIME_EXPORT bool zekInitializeComponentInstanceEmbedded_proxy(
